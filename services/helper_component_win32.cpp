@@ -1,0 +1,18 @@
+#include "services/services_win32.h"
+
+namespace tessaly {
+
+std::unique_ptr<EnvironmentHelper>
+Win32HelperComponent::CreateEnvironmentHelper() {
+  return std::make_unique<Win32EnvironmentHelper>();
+}
+
+std::unique_ptr<FileHelper> Win32HelperComponent::CreateFileHelper() {
+  return std::make_unique<Win32FileHelper>();
+}
+
+std::unique_ptr<ProgramLauncher> Win32HelperComponent::CreateProgramLauncher() {
+  return std::make_unique<Win32ProgramLauncher>();
+}
+
+}  // namespace tessaly

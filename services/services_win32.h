@@ -1,0 +1,78 @@
+// The Win32 implementations of the service interfaces.
+#ifndef TESSALY_SERVICES_SERVICES_WIN32_H_
+#define TESSALY_SERVICES_SERVICES_WIN32_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "services/command_line.h"
+#include "services/environment_helper.h"
+#include "services/file_helper.h"
+#include "services/helper_component.h"
+#include "services/message_box.h"
+#include "services/program_launcher.h"
+
+namespace tessaly {
+
+/// The argument text of a full process command line: what follows the
+/// program's name, as Windows delimits it, and the blanks after the name.
+Text ArgumentTextOf(const Text& full_command_line);
+
+class Win32CommandLine : public CommandLine {
+ public:
+  Text ArgumentText() override;
+};
+
+class Win32MessageBox : public MessageBoxService {
+ public:
+  void Show(const Text& message, MessageStyle style) override;
+};
+
+class Win32EnvironmentHelper : public EnvironmentHelper {
+ public:
+  using RandomSource = std::function<std::uint32_t()>;
+
+  /// `random` gives the random part of scratch file names; by default the
+  /// system's cryptographic generator.
+  explicit Win32EnvironmentHelper(RandomSource random = nullptr);
+
+  Text SpecialFolderPath(std::int32_t folder_id, std::int32_t user_token,
+                         std::int32_t flags) override;
+  Variant ScratchFilePath(const Text& word) override;
+  Text PathFromCommandLine(const Text& command_text) override;
+
+ private:
+  RandomSource random_;
+};
+
+class Win32FileHelper : public FileHelper {
+ public:
+  std::int32_t FileExists(const Text& path) override;
+  Text ReadTextFile(const Text& path) override;
+  void WriteTextFile(const Text& path, const Text& text) override;
+  std::int32_t FinishScratchFile(const Text& scratch_path,
+                                 std::int32_t max_age_hours,
+                                 std::int32_t max_removals,
+                                 std::int32_t& removed, Text& failure) override;
+};
+
+class Win32ProgramLauncher : public ProgramLauncher {
+ public:
+  std::int32_t Launch(const Text& program_path, std::int32_t inherit_handles,
+                      std::int32_t show_command, std::int32_t new_console,
+                      const Text& arguments, std::int32_t start_folder,
+                      std::int32_t priority,
+                      std::int32_t wait_milliseconds) override;
+};
+
+class Win32HelperComponent : public HelperComponent {
+ public:
+  std::unique_ptr<EnvironmentHelper> CreateEnvironmentHelper() override;
+  std::unique_ptr<FileHelper> CreateFileHelper() override;
+  std::unique_ptr<ProgramLauncher> CreateProgramLauncher() override;
+};
+
+}  // namespace tessaly
+
+#endif  // TESSALY_SERVICES_SERVICES_WIN32_H_
