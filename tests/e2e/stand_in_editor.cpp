@@ -1,0 +1,49 @@
+// Stands in for Notepad in tests: records how it was started and what it was
+// given, then ends. Into the folder named by TESSALY_RECORD_DIR it writes,
+// named by its process id: <pid>.cmdline, its command line as UTF-16LE;
+// <pid>.cwd, its current folder; and <pid>.copy, a copy of the file named
+// by its first argument.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+namespace {
+
+bool WriteWide(const std::wstring& path, const std::wstring& text) {
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  const BOOL ok = ::WriteFile(file, text.data(), size, &written, nullptr);
+  ::CloseHandle(file);
+  return ok && written == size;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  wchar_t folder[MAX_PATH];
+  if (::GetEnvironmentVariableW(L"TESSALY_RECORD_DIR", folder, MAX_PATH) == 0) {
+    return 2;
+  }
+  const std::wstring record =
+      std::wstring(folder) + L'\\' + std::to_wstring(::GetCurrentProcessId());
+  const wchar_t* command_line = ::GetCommandLineW();
+  wchar_t current[MAX_PATH];
+  ::GetCurrentDirectoryW(MAX_PATH, current);
+  if (!WriteWide(record + L".cmdline", command_line) ||
+      !WriteWide(record + L".cwd", current)) {
+    return 3;
+  }
+  int count = 0;
+  wchar_t** arguments = ::CommandLineToArgvW(command_line, &count);
+  int status = 0;
+  if (arguments != nullptr && count >= 2 &&
+      !::CopyFileW(arguments[1], (record + L".copy").c_str(), TRUE)) {
+    status = 4;
+  }
+  ::LocalFree(arguments);
+  return status;
+}

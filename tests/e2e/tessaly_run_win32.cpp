@@ -1,0 +1,260 @@
+#include "tests/e2e/tessaly_run_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace tessaly::testing {
+namespace {
+
+constexpr DWORD kBoxTimeoutMilliseconds = 20000;
+constexpr int kMessageBoxTextId = 0xFFFF;
+constexpr int kMessageBoxIconId = 1088;
+
+struct BoxSearch {
+  DWORD process_id;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<BoxSearch*>(parameter);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  wchar_t class_name[16] = {};
+  ::GetClassNameW(window, class_name, 16);
+  if (owner == search->process_id && ::IsWindowVisible(window) &&
+      std::wstring(class_name) == L"#32770") {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectButton(HWND child, LPARAM parameter) {
+  wchar_t class_name[16] = {};
+  ::GetClassNameW(child, class_name, 16);
+  if (std::wstring(class_name) == L"Button" && ::IsWindowVisible(child)) {
+    wchar_t text[64] = {};
+    ::GetWindowTextW(child, text, 64);
+    reinterpret_cast<std::vector<BoxButton>*>(parameter)->push_back(
+        {::GetDlgCtrlID(child), text});
+  }
+  return TRUE;
+}
+
+// 32-bit pixels of a rectangle of the screen, or of an icon drawn on a
+// plain background of the given colour.
+std::vector<COLORREF> Pixels(HDC source, int x, int y, int width, int height,
+                             HICON icon, COLORREF background) {
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ previous = ::SelectObject(memory, bitmap);
+  if (icon != nullptr) {
+    HBRUSH brush = ::CreateSolidBrush(background);
+    RECT all = {0, 0, width, height};
+    ::FillRect(memory, &all, brush);
+    ::DeleteObject(brush);
+    ::DrawIconEx(memory, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
+  } else {
+    ::BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+  }
+  ::SelectObject(memory, previous);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<COLORREF> pixels(static_cast<std::size_t>(width) * height);
+  ::GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+int Distance(COLORREF a, COLORREF b) {
+  return std::abs(int(GetRValue(a)) - int(GetRValue(b))) +
+         std::abs(int(GetGValue(a)) - int(GetGValue(b))) +
+         std::abs(int(GetBValue(a)) - int(GetBValue(b)));
+}
+
+// Icon handles mean nothing across processes, so the icon on screen is
+// compared, pixel by pixel, with each system icon drawn here.
+BoxIcon ClassifyIcon(HWND box) {
+  HWND icon_control = ::GetDlgItem(box, kMessageBoxIconId);
+  // The handle's value means nothing here, but whether there is one does.
+  if (icon_control == nullptr || !::IsWindowVisible(icon_control) ||
+      ::SendMessageW(icon_control, STM_GETICON, 0, 0) == 0) {
+    return BoxIcon::kNone;
+  }
+  RECT area;
+  ::GetWindowRect(icon_control, &area);
+  const int width = ::GetSystemMetrics(SM_CXICON);
+  const int height = ::GetSystemMetrics(SM_CYICON);
+  HDC screen = ::GetDC(nullptr);
+  const std::vector<COLORREF> shown =
+      Pixels(screen, area.left, area.top, width, height, nullptr, 0);
+  ::ReleaseDC(nullptr, screen);
+  const COLORREF background = shown[0];
+  if (std::all_of(shown.begin(), shown.end(),
+                  [&](COLORREF pixel) { return pixel == background; })) {
+    return BoxIcon::kNone;
+  }
+  const struct {
+    BoxIcon icon;
+    const wchar_t* id;
+  } candidates[] = {{BoxIcon::kWarning, IDI_WARNING},
+                    {BoxIcon::kError, IDI_ERROR},
+                    {BoxIcon::kInformation, IDI_INFORMATION},
+                    {BoxIcon::kQuestion, IDI_QUESTION}};
+  BoxIcon best = BoxIcon::kUnknown;
+  std::size_t fewest_different = shown.size() / 20;  // At most 5% off.
+  for (const auto& candidate : candidates) {
+    const std::vector<COLORREF> drawn =
+        Pixels(nullptr, 0, 0, width, height,
+               ::LoadIconW(nullptr, candidate.id), background);
+    std::size_t different = 0;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+      if (Distance(shown[i], drawn[i]) > 48) ++different;
+    }
+    if (different <= fewest_different) {
+      fewest_different = different;
+      best = candidate.icon;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+std::wstring BuildFolder() {
+  wchar_t module[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+  const std::wstring path(module, length);
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+const char* Name(BoxIcon icon) {
+  switch (icon) {
+    case BoxIcon::kNone: return "no icon";
+    case BoxIcon::kWarning: return "warning";
+    case BoxIcon::kError: return "error";
+    case BoxIcon::kInformation: return "information";
+    case BoxIcon::kQuestion: return "question";
+    case BoxIcon::kUnknown: break;
+  }
+  return "an unknown icon";
+}
+
+TessalyRun::TessalyRun(const std::wstring& argument_text,
+                       const std::wstring& current_folder) {
+  const std::wstring exe = BuildFolder() + L"\\Tessaly.exe";
+  std::wstring command_line = L'"' + exe + L'"';
+  if (!argument_text.empty()) command_line += L' ' + argument_text;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  job_ = ::CreateJobObjectW(nullptr, nullptr);
+  if (!::CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr,
+                        FALSE, CREATE_SUSPENDED, nullptr,
+                        current_folder.empty() ? nullptr : current_folder.c_str(),
+                        &startup, &process)) {
+    ADD_FAILURE() << "cannot start Tessaly.exe: " << ::GetLastError();
+    return;
+  }
+  EXPECT_TRUE(::AssignProcessToJobObject(job_, process.hProcess));
+  ::ResumeThread(process.hThread);
+  ::CloseHandle(process.hThread);
+  process_ = process.hProcess;
+  process_id_ = process.dwProcessId;
+}
+
+TessalyRun::~TessalyRun() {
+  if (process_ != nullptr && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(process_, 99);
+  }
+  if (process_ != nullptr) ::CloseHandle(process_);
+  if (job_ != nullptr) ::CloseHandle(job_);
+}
+
+SeenBox TessalyRun::ReadAndDismissBox() {
+  SeenBox seen;
+  BoxSearch search = {process_id_, nullptr};
+  for (DWORD waited = 0; waited < kBoxTimeoutMilliseconds && !search.found;
+       waited += 50) {
+    if (::WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) break;
+    ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+  }
+  if (search.found == nullptr) return seen;
+  HWND box = search.found;
+  seen.found = true;
+  ::Sleep(300);  // Let it paint before its icon is read off the screen.
+  ::RedrawWindow(box, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+
+  wchar_t caption[256] = {};
+  ::GetWindowTextW(box, caption, 256);
+  seen.caption = caption;
+  HWND text_control = ::GetDlgItem(box, kMessageBoxTextId);
+  const LRESULT length = ::SendMessageW(text_control, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  ::SendMessageW(text_control, WM_GETTEXT, text.size(),
+                 reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(length));
+  seen.text = text;
+  ::EnumChildWindows(box, CollectButton, reinterpret_cast<LPARAM>(&seen.buttons));
+  seen.icon = ClassifyIcon(box);
+
+  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+  return seen;
+}
+
+DWORD TessalyRun::ExitStatus() {
+  if (process_ == nullptr ||
+      ::WaitForSingleObject(process_, 30000) != WAIT_OBJECT_0) {
+    return STILL_ACTIVE;
+  }
+  DWORD status = STILL_ACTIVE;
+  ::GetExitCodeProcess(process_, &status);
+  return status;
+}
+
+bool TessalyRun::AllEnded(DWORD timeout_milliseconds) {
+  for (DWORD waited = 0; waited <= timeout_milliseconds; waited += 50) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    ::QueryInformationJobObject(job_, JobObjectBasicAccountingInformation,
+                                &accounting, sizeof accounting, nullptr);
+    if (accounting.ActiveProcesses == 0) return true;
+    ::Sleep(50);
+  }
+  return false;
+}
+
+DWORD TessalyRun::ProcessesStarted() {
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+  ::QueryInformationJobObject(job_, JobObjectBasicAccountingInformation,
+                              &accounting, sizeof accounting, nullptr);
+  return accounting.TotalProcesses;
+}
+
+std::vector<DWORD> TessalyRun::LiveProcesses() {
+  struct {
+    JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+    ULONG_PTR more[63];
+  } ids = {};
+  ids.list.NumberOfAssignedProcesses = 64;
+  ::QueryInformationJobObject(job_, JobObjectBasicProcessIdList, &ids,
+                              sizeof ids, nullptr);
+  std::vector<DWORD> live;
+  for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
+    live.push_back(static_cast<DWORD>(ids.list.ProcessIdList[i]));
+  }
+  return live;
+}
+
+}  // namespace tessaly::testing

@@ -1,0 +1,63 @@
+// Runs the real Tessaly.exe for end-to-end tests, in a job object that counts
+// every process it starts, and reads the message boxes it shows.
+#ifndef TESSALY_TESTS_E2E_TESSALY_RUN_WIN32_H_
+#define TESSALY_TESTS_E2E_TESSALY_RUN_WIN32_H_
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace tessaly::testing {
+
+/// The folder this test program, Tessaly.exe and the stand-in editor are in.
+std::wstring BuildFolder();
+
+enum class BoxIcon { kNone, kWarning, kError, kInformation, kQuestion, kUnknown };
+const char* Name(BoxIcon icon);
+
+struct BoxButton {
+  int id;
+  std::wstring text;
+};
+
+/// A message box as the user sees it.
+struct SeenBox {
+  bool found = false;
+  std::wstring caption;
+  std::wstring text;
+  BoxIcon icon = BoxIcon::kUnknown;
+  std::vector<BoxButton> buttons;
+};
+
+class TessalyRun {
+ public:
+  /// Starts Tessaly.exe with `argument_text` after its quoted path (nothing
+  /// at all when it is empty), in `current_folder` if given.
+  explicit TessalyRun(const std::wstring& argument_text,
+                      const std::wstring& current_folder = L"");
+  ~TessalyRun();
+  TessalyRun(const TessalyRun&) = delete;
+  TessalyRun& operator=(const TessalyRun&) = delete;
+
+  /// Waits for Tessaly's message box, reads it and presses OK.
+  SeenBox ReadAndDismissBox();
+  /// Waits for Tessaly to end and returns its exit status (or STILL_ACTIVE
+  /// if it did not end in time).
+  DWORD ExitStatus();
+  /// Waits until every process of the run, the editor included, has ended.
+  bool AllEnded(DWORD timeout_milliseconds = 20000);
+  /// How many processes the run started, Tessaly itself included.
+  DWORD ProcessesStarted();
+  /// The ids of the run's processes still alive.
+  std::vector<DWORD> LiveProcesses();
+
+ private:
+  HANDLE job_ = nullptr;
+  HANDLE process_ = nullptr;
+  DWORD process_id_ = 0;
+};
+
+}  // namespace tessaly::testing
+
+#endif  // TESSALY_TESTS_E2E_TESSALY_RUN_WIN32_H_

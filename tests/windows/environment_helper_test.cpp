@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "services/scratch_name.h"
+#include "services/service_error.h"
+#include "services/services_win32.h"
+#include "services/win32_support_win32.h"
+#include "tests/windows/test_files_win32.h"
+
+namespace tessaly::testing {
+namespace {
+
+std::wstring W(const Text& text) { return std::wstring(Wide(text), text.size()); }
+Text T(const std::wstring& wide) { return FromWide(wide); }
+
+// Runs the test in `folder` as the current folder, and back.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::wstring& folder) {
+    wchar_t buffer[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, buffer);
+    previous_ = buffer;
+    EXPECT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
+  }
+  ~CurrentFolder() { ::SetCurrentDirectoryW(previous_.c_str()); }
+
+ private:
+  std::wstring previous_;
+};
+
+TEST(PathFromCommandLineTest, ResolvesQuotedUnquotedAndRelativePaths) {
+  ScopedFolder folder;
+  CurrentFolder inside(folder.path());
+  const std::wstring base = folder.path() + L'\\';
+  struct Case {
+    std::wstring command_text;
+    std::wstring expected;
+  };
+  const Case cases[] = {
+      {L"notes.txt", base + L"notes.txt"},
+      {L"  \tnotes.txt \t ", base + L"notes.txt"},
+      {L"my notes.txt", base + L"my notes.txt"},
+      {L"\"my notes.txt\"", base + L"my notes.txt"},
+      {L"\"my notes.txt\" --more text", base + L"my notes.txt"},
+      {L"\"unclosed name.txt", base + L"unclosed name.txt"},
+      {L"sub\\..\\x.txt", base + L"x.txt"},
+      {L"C:\\abs\\y.txt", L"C:\\abs\\y.txt"},
+      {L"\u0416\u0443\u043A \u6587\u4EF6 \U0001F600.txt",
+       base + L"\u0416\u0443\u043A \u6587\u4EF6 \U0001F600.txt"},
+      {L"", L""},
+      {L" \t ", L""},
+      {L"\"\"", L""},
+  };
+  Win32EnvironmentHelper environment;
+  for (const Case& c : cases) {
+    EXPECT_EQ(W(environment.PathFromCommandLine(T(c.command_text))), c.expected)
+        << "for [" << LittleEndianBytes(c.command_text).size() / 2 << " units]";
+  }
+}
+
+TEST(PathFromCommandLineTest, PathsLongerThanMaxPathResolve) {
+  std::wstring long_name = L"C:\\";
+  for (int i = 0; i < 30; ++i) long_name += L"folder" + std::to_wstring(i) + L'\\';
+  long_name += L"file.txt";
+  ASSERT_GT(long_name.size(), 260u);
+  Win32EnvironmentHelper environment;
+  EXPECT_EQ(W(environment.PathFromCommandLine(T(L'"' + long_name + L'"'))),
+            long_name);
+}
+
+TEST(SpecialFolderPathTest, WindowsFolderIsTheSystemsWithoutTrailingSeparator) {
+  wchar_t system_folder[MAX_PATH];
+  const UINT length = ::GetSystemWindowsDirectoryW(system_folder, MAX_PATH);
+  Win32EnvironmentHelper environment;
+  const std::wstring path = W(environment.SpecialFolderPath(36, 0, 0));
+  EXPECT_EQ(path, std::wstring(system_folder, length));
+  EXPECT_NE(path.back(), L'\\');
+}
+
+TEST(ScratchFilePathTest, CreatesAnEmptyUniqueFileInTheTempFolder) {
+  Win32EnvironmentHelper environment;
+  const std::wstring first = W(ToText(environment.ScratchFilePath(u"Tessaly")));
+  const std::wstring second = W(ToText(environment.ScratchFilePath(u"Tessaly")));
+  const std::wstring temp = TempFolder();
+  for (const std::wstring& path : {first, second}) {
+    ASSERT_EQ(path.compare(0, temp.size(), temp), 0);
+    const std::wstring name = path.substr(temp.size());
+    EXPECT_EQ(ScratchFileWord(T(name)), Text(u"Tessaly"));
+    EXPECT_EQ(name.find(L'\\'), std::wstring::npos);
+    EXPECT_TRUE(Exists(path));
+    EXPECT_EQ(ReadBytes(path), "");
+    ::DeleteFileW(path.c_str());
+  }
+  EXPECT_NE(first, second);
+}
+
+TEST(ScratchFilePathTest, NeverOpensANameThatIsAlreadyTaken) {
+  // The generator repeats itself: the first two names are taken, by a file
+  // and by a folder, and must be passed over untouched.
+  std::vector<std::uint32_t> randoms = {7, 8, 9};
+  std::size_t next = 0;
+  Win32EnvironmentHelper environment([&] { return randoms[next++]; });
+  const std::wstring temp = TempFolder();
+  const DWORD process_id = ::GetCurrentProcessId();
+  const std::wstring planted_file = temp + W(ScratchFileName(u"Tessaly", process_id, 7));
+  const std::wstring planted_folder = temp + W(ScratchFileName(u"Tessaly", process_id, 8));
+  WriteBytes(planted_file, "planted");
+  ASSERT_TRUE(::CreateDirectoryW(planted_folder.c_str(), nullptr));
+
+  const std::wstring chosen = W(ToText(environment.ScratchFilePath(u"Tessaly")));
+  EXPECT_EQ(chosen, temp + W(ScratchFileName(u"Tessaly", process_id, 9)));
+  EXPECT_EQ(ReadBytes(planted_file), "planted");
+
+  ::DeleteFileW(planted_file.c_str());
+  ::RemoveDirectoryW(planted_folder.c_str());
+  ::DeleteFileW(chosen.c_str());
+}
+
+TEST(ScratchFilePathTest, GivesUpWhenEveryNameIsTaken) {
+  Win32EnvironmentHelper environment([] { return 7u; });
+  const std::wstring planted =
+      TempFolder() + W(ScratchFileName(u"Tessaly", ::GetCurrentProcessId(), 7));
+  WriteBytes(planted, "planted");
+  EXPECT_THROW(environment.ScratchFilePath(u"Tessaly"), ServiceError);
+  EXPECT_EQ(ReadBytes(planted), "planted");
+  ::DeleteFileW(planted.c_str());
+}
+
+}  // namespace
+}  // namespace tessaly::testing

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include "services/scratch_name.h"
+#include "services/service_error.h"
+#include "services/services_win32.h"
+#include "services/win32_support_win32.h"
+#include "tests/windows/test_files_win32.h"
+
+namespace tessaly::testing {
+namespace {
+
+Text T(const std::wstring& wide) { return FromWide(wide); }
+
+TEST(FileExistsTest, OnlyFilesOnDiskExist) {
+  ScopedFolder folder;
+  WriteBytes(folder / L"file.txt", "x");
+  ASSERT_TRUE(::CreateDirectoryW((folder / L"sub").c_str(), nullptr));
+  Win32FileHelper files;
+  EXPECT_NE(files.FileExists(T(folder / L"file.txt")), 0);
+  EXPECT_EQ(files.FileExists(T(folder / L"missing.txt")), 0);
+  EXPECT_EQ(files.FileExists(T(folder / L"sub")), 0);
+  EXPECT_EQ(files.FileExists(T(folder.path())), 0);
+  EXPECT_EQ(files.FileExists(u""), 0);
+  for (const Text device : {u"\\\\.\\NUL", u"\\\\.\\CON", u"\\\\.\\COM1", u"NUL"}) {
+    EXPECT_EQ(files.FileExists(device), 0);
+  }
+}
+
+TEST(ReadTextFileTest, ByteOrderMarkOrValidityDecidesTheEncoding) {
+  using namespace std::string_literals;
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::u16string expected;
+  };
+  const Case cases[] = {
+      {"empty", "", u""},
+      {"UTF-8 mark only", "\xEF\xBB\xBF", u""},
+      {"UTF-8 with mark", "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e\n", u"Grüße\n"},
+      {"UTF-8 without mark", "\xD0\x96\n\xE4\xB8\xAD\xF0\x9F\x98\x80",
+       u"Ж\n中\U0001F600"},
+      {"ANSI when not UTF-8", "Gr\xFC\xDF" "e\n\x80", u"Grüße\n€"},
+      {"UTF-16LE", "\xFF\xFE" "a\0\n\0\x16\x04"s, u"a\nЖ"},
+      {"UTF-16BE", "\xFE\xFF\0a\0\n\x04\x16"s, u"a\nЖ"},
+      {"UTF-16LE, odd length", "\xFF\xFE" "a\0b"s, u"a\uFFFD"},
+      {"NUL bytes", "a\0b\n"s, u"a\0b\n"s},
+  };
+  ScopedFolder folder;
+  Win32FileHelper files;
+  for (const Case& c : cases) {
+    const std::wstring path = folder / L"in.txt";
+    WriteBytes(path, c.bytes);
+    EXPECT_EQ(LittleEndianBytes(files.ReadTextFile(T(path))),
+              LittleEndianBytes(c.expected))
+        << c.what;
+    EXPECT_EQ(ReadBytes(path), c.bytes) << c.what << ": file changed";
+  }
+}
+
+TEST(ReadTextFileTest, ReadsAFileThatAnotherProgramIsStillWriting) {
+  ScopedFolder folder;
+  const std::wstring path = folder / L"log.txt";
+  WriteBytes(path, "line 1\n");
+  const HANDLE writer = ::CreateFileW(
+      path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  Win32FileHelper files;
+  EXPECT_EQ(files.ReadTextFile(T(path)), u"line 1\n");
+  // The reader let go of the file: the writer can carry on.
+  DWORD written = 0;
+  EXPECT_TRUE(::WriteFile(writer, "line 2\n", 7, &written, nullptr));
+  ::CloseHandle(writer);
+  EXPECT_EQ(ReadBytes(path), "line 1\nline 2\n");
+}
+
+TEST(ReadTextFileTest, LockedOrMissingFileFailsWithTheSystemsCode) {
+  ScopedFolder folder;
+  const std::wstring path = folder / L"locked.txt";
+  WriteBytes(path, "x");
+  const HANDLE holder = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  Win32FileHelper files;
+  try {
+    files.ReadTextFile(T(path));
+    ADD_FAILURE() << "a file held without sharing was read";
+  } catch (const ServiceError& error) {
+    EXPECT_EQ(error.system_code(), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(error.operation(), u"Datei öffnen \"" + T(path) + u'"');
+  }
+  ::CloseHandle(holder);
+  try {
+    files.ReadTextFile(T(folder / L"missing.txt"));
+    ADD_FAILURE() << "a missing file was read";
+  } catch (const ServiceError& error) {
+    EXPECT_EQ(error.system_code(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+  }
+}
+
+TEST(WriteTextFileTest, WritesUtf16WithAMarkAndReadsBackUnchanged) {
+  ScopedFolder folder;
+  const std::wstring path = folder / L"out.txt";
+  WriteBytes(path, "longer old content that must go");
+  Win32FileHelper files;
+  const std::u16string texts[] = {
+      u"",
+      u"a\r\nb\r\r\n",
+      u"Ж中\U0001F600",
+      std::u16string(u"lone \xD800 surrogate and NUL \0!", 30),
+  };
+  for (const std::u16string& text : texts) {
+    files.WriteTextFile(T(path), text);
+    EXPECT_EQ(ReadBytes(path), "\xFF\xFE" + LittleEndianBytes(text));
+    EXPECT_EQ(LittleEndianBytes(files.ReadTextFile(T(path))),
+              LittleEndianBytes(text));
+  }
+}
+
+TEST(WriteTextFileTest, FailureIsReported) {
+  ScopedFolder folder;
+  Win32FileHelper files;
+  EXPECT_THROW(files.WriteTextFile(T(folder / L"no\\such\\folder.txt"), u"x"),
+               ServiceError);
+}
+
+TEST(FinishScratchFileTest, RemovesOnlyOurOldScratchFilesAndNeverTheGivenOne) {
+  ScopedFolder folder;
+  const auto name = [](std::uint32_t random) {
+    const Text text = ScratchFileName(u"Tessaly", 1, random);
+    return std::wstring(Wide(text), text.size());
+  };
+  const std::wstring given = folder / name(1);
+  const std::wstring old_one = folder / name(2);
+  const std::wstring old_two = folder / name(3);
+  const std::wstring young = folder / name(4);
+  const std::wstring old_foreign = folder / L"Tessaly-notes.txt";
+  const std::wstring old_other_word = folder / L"Other-00000001-00000002.txt";
+  for (const std::wstring& path :
+       {given, old_one, old_two, young, old_foreign, old_other_word}) {
+    WriteBytes(path, "x");
+    SetLastWriteTime(path, HoursAgo(path == young ? 23 : 25));
+  }
+
+  Win32FileHelper files;
+  std::int32_t removed = 0;
+  Text failure;
+  EXPECT_EQ(files.FinishScratchFile(T(given), -1, -1, removed, failure), 2);
+  EXPECT_EQ(removed, 2);
+  EXPECT_EQ(failure, u"");
+  EXPECT_FALSE(Exists(old_one));
+  EXPECT_FALSE(Exists(old_two));
+  for (const std::wstring& kept : {given, young, old_foreign, old_other_word}) {
+    EXPECT_TRUE(Exists(kept));
+  }
+  EXPECT_EQ(ReadBytes(given), "x");
+}
+
+TEST(FinishScratchFileTest, AgeAndCountLimitsApply) {
+  ScopedFolder folder;
+  const auto path = [&](std::uint32_t random) {
+    const Text text = ScratchFileName(u"Tessaly", 1, random);
+    return folder / std::wstring(Wide(text), text.size());
+  };
+  for (std::uint32_t random = 2; random <= 4; ++random) {
+    WriteBytes(path(random), "x");
+    SetLastWriteTime(path(random), HoursAgo(3));
+  }
+  Win32FileHelper files;
+  std::int32_t removed = -5;
+  Text failure = u"stale";
+  EXPECT_EQ(files.FinishScratchFile(T(path(1)), 4, -1, removed, failure), 0);
+  EXPECT_EQ(removed, 0);
+  EXPECT_EQ(failure, u"");
+  EXPECT_EQ(files.FinishScratchFile(T(path(1)), 2, 1, removed, failure), 1);
+  EXPECT_EQ(files.FinishScratchFile(T(path(1)), 2, -1, removed, failure), 2);
+}
+
+}  // namespace
+}  // namespace tessaly::testing

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include "services/service_error.h"
+#include "services/services_win32.h"
+#include "services/win32_support_win32.h"
+#include "tests/windows/test_files_win32.h"
+
+namespace tessaly::testing {
+namespace {
+
+Text T(const std::wstring& wide) { return FromWide(wide); }
+
+// The stand-in editor is built beside this test program.
+std::wstring StandInPath() {
+  wchar_t module[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+  std::wstring path(module, length);
+  return path.substr(0, path.find_last_of(L'\\') + 1) + L"stand_in_editor.exe";
+}
+
+class ProgramLauncherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::SetEnvironmentVariableW(L"TESSALY_RECORD_DIR", records_.path().c_str());
+  }
+  void TearDown() override {
+    ::SetEnvironmentVariableW(L"TESSALY_RECORD_DIR", nullptr);
+  }
+  std::string Recorded(std::int32_t process_id, const wchar_t* what) {
+    return ReadBytes(records_ / (std::to_wstring(process_id) + what));
+  }
+
+  ScopedFolder records_;
+  Win32ProgramLauncher launcher_;
+};
+
+TEST_F(ProgramLauncherTest, StartsTheProgramWithItsQuotedPathAndTheArguments) {
+  ScopedFolder folder;
+  WriteBytes(folder / L"given file.txt", "content");
+  const std::wstring program = StandInPath();
+  const std::wstring arguments = L"\"" + (folder / L"given file.txt") + L"\"";
+  const std::int32_t process_id = launcher_.Launch(
+      T(program), 0, 1, 0, T(arguments), 0, 2, /*wait_milliseconds=*/-1);
+  EXPECT_EQ(Recorded(process_id, L".cmdline"),
+            LittleEndianBytes(L"\"" + program + L"\" " + arguments));
+  EXPECT_EQ(Recorded(process_id, L".copy"), "content");
+}
+
+TEST_F(ProgramLauncherTest, StartFolderIsChosenByItsCode) {
+  wchar_t ours[MAX_PATH];
+  ::GetCurrentDirectoryW(MAX_PATH, ours);
+  const std::wstring program = StandInPath();
+  const std::wstring program_folder = program.substr(0, program.find_last_of(L'\\'));
+  wchar_t windows[MAX_PATH];
+  ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  std::wstring temp = TempFolder();
+  temp.pop_back();
+  struct Case {
+    StartFolder code;
+    std::wstring folder;
+  };
+  const Case cases[] = {{StartFolder::kOurs, ours},
+                        {StartFolder::kProgramFolder, program_folder},
+                        {StartFolder::kTempFolder, temp},
+                        {StartFolder::kWindowsFolder, windows}};
+  for (const Case& c : cases) {
+    const std::int32_t process_id =
+        launcher_.Launch(T(program), 0, 1, 0, u"", static_cast<int>(c.code), 2, -1);
+    std::string recorded = Recorded(process_id, L".cwd");
+    std::string expected = LittleEndianBytes(c.folder);
+    // The system may or may not end a folder with its separator.
+    if (recorded.size() == expected.size() + 2) expected += std::string("\\\0", 2);
+    EXPECT_EQ(recorded, expected) << static_cast<int>(c.code);
+  }
+  // The user's profile is where the editor starts: any folder but ours.
+  const std::int32_t process_id = launcher_.Launch(
+      T(program), 0, 1, 0, u"", static_cast<int>(StartFolder::kUserProfile), 2, -1);
+  EXPECT_NE(Recorded(process_id, L".cwd"), LittleEndianBytes(std::wstring(ours)));
+}
+
+TEST_F(ProgramLauncherTest, NothingIsSearchedForAndFailureToStartIsReported) {
+  ScopedFolder folder;
+  const struct {
+    std::wstring program;
+    DWORD expected_code;
+  } cases[] = {
+      {folder / L"missing.exe", ERROR_FILE_NOT_FOUND},
+      {L"stand_in_editor.exe", ERROR_BAD_PATHNAME},
+      {L"notepad.exe", ERROR_BAD_PATHNAME},
+  };
+  for (const auto& c : cases) {
+    try {
+      launcher_.Launch(T(c.program), 0, 1, 0, u"", 0, 2, 0);
+      ADD_FAILURE() << "started a program by a relative or missing name";
+    } catch (const ServiceError& error) {
+      EXPECT_EQ(error.system_code(), c.expected_code);
+    }
+  }
+  EXPECT_THROW(launcher_.Launch(T(StandInPath()), 0, 1, 0, u"", 9, 2, 0),
+               ServiceError);
+  EXPECT_THROW(launcher_.Launch(T(StandInPath()), 0, 1, 0, u"", 0, 9, 0),
+               ServiceError);
+}
+
+TEST(ArgumentTextTest, FollowsTheProgramsNameAndTheBlanksAfterIt) {
+  const struct {
+    std::u16string full;
+    std::u16string expected;
+  } cases[] = {
+      {u"Tessaly.exe notes.txt", u"notes.txt"},
+      {u"Tessaly.exe   \"my notes.txt\"  ", u"\"my notes.txt\"  "},
+      {u"\"C:\\Program Files\\T\\Tessaly.exe\" a b", u"a b"},
+      {u"\"C:\\T.exe\"a.txt", u"a.txt"},
+      {u"Tessaly.exe\t\tnotes.txt", u"notes.txt"},
+      {u"Tessaly.exe", u""},
+      {u"Tessaly.exe    ", u""},
+      {u"\"unclosed", u""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ArgumentTextOf(c.full), c.expected);
+  }
+}
+
+TEST(DescribeFailureTest, GivesOperationAndSystemTextOrTheNumber) {
+  const std::wstring known = DescribeFailure(L"Datei lesen", ERROR_FILE_NOT_FOUND);
+  ASSERT_GT(known.size(), std::wstring(L"Datei lesen: ").size());
+  EXPECT_EQ(known.rfind(L"Datei lesen: ", 0), 0u);
+  EXPECT_NE(known.back(), L'\n');
+  EXPECT_NE(known.back(), L'\r');
+  EXPECT_EQ(known.find(L"\r\n"), std::wstring::npos);
+  EXPECT_EQ(DescribeFailure(L"Op", 0x2000ABCD), L"Op: 536914893");
+}
+
+}  // namespace
+}  // namespace tessaly::testing

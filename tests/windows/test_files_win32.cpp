@@ -1,0 +1,124 @@
+#include "tests/windows/test_files_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace tessaly::testing {
+namespace {
+
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L'\\' + name;
+      ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        ::DeleteFileW(path.c_str());
+      }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+std::wstring TempFolder() {
+  wchar_t buffer[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+  return std::wstring(buffer, length);
+}
+
+ScopedFolder::ScopedFolder() {
+  static std::atomic<int> counter{0};
+  path_ = TempFolder() + L"tessaly-test-" +
+          std::to_wstring(::GetCurrentProcessId()) + L'-' +
+          std::to_wstring(counter++);
+  RemoveTree(path_);
+  if (!::CreateDirectoryW(path_.c_str(), nullptr)) {
+    ADD_FAILURE() << "cannot create a test folder: " << ::GetLastError();
+  }
+}
+
+ScopedFolder::~ScopedFolder() { RemoveTree(path_); }
+
+void WriteBytes(const std::wstring& path, std::string_view bytes) {
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << ::GetLastError();
+  DWORD written = 0;
+  const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                              &written, nullptr);
+  ::CloseHandle(file);
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(written, bytes.size());
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  const HANDLE file = ::CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot open a file: " << ::GetLastError();
+    return {};
+  }
+  std::string bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  ::CloseHandle(file);
+  return bytes;
+}
+
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+FILETIME LastWriteTime(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  EXPECT_TRUE(::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+  return data.ftLastWriteTime;
+}
+
+void SetLastWriteTime(const std::wstring& path, FILETIME time) {
+  const HANDLE file =
+      ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << ::GetLastError();
+  EXPECT_TRUE(::SetFileTime(file, nullptr, nullptr, &time));
+  ::CloseHandle(file);
+}
+
+FILETIME HoursAgo(int hours) {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER ticks;
+  ticks.LowPart = now.dwLowDateTime;
+  ticks.HighPart = now.dwHighDateTime;
+  ticks.QuadPart -= static_cast<ULONGLONG>(hours) * 36'000'000'000ULL;
+  return {ticks.LowPart, ticks.HighPart};
+}
+
+std::string LittleEndianBytes(std::u16string_view text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+std::string LittleEndianBytes(std::wstring_view text) {
+  return LittleEndianBytes(std::u16string_view(
+      reinterpret_cast<const char16_t*>(text.data()), text.size()));
+}
+
+}  // namespace tessaly::testing

@@ -1,0 +1,44 @@
+// File helpers for the tests that run under Wine.
+#ifndef TESSALY_TESTS_WINDOWS_TEST_FILES_WIN32_H_
+#define TESSALY_TESTS_WINDOWS_TEST_FILES_WIN32_H_
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace tessaly::testing {
+
+/// A new, empty folder in the temp folder, removed with everything in it
+/// when the object goes.
+class ScopedFolder {
+ public:
+  ScopedFolder();
+  ~ScopedFolder();
+  ScopedFolder(const ScopedFolder&) = delete;
+  ScopedFolder& operator=(const ScopedFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  std::wstring operator/(std::wstring_view name) const {
+    return path_ + L'\\' + std::wstring(name);
+  }
+
+ private:
+  std::wstring path_;
+};
+
+void WriteBytes(const std::wstring& path, std::string_view bytes);
+std::string ReadBytes(const std::wstring& path);
+bool Exists(const std::wstring& path);
+std::wstring TempFolder();  // With its trailing backslash.
+FILETIME LastWriteTime(const std::wstring& path);
+void SetLastWriteTime(const std::wstring& path, FILETIME time);
+FILETIME HoursAgo(int hours);
+
+/// UTF-16 code units as little-endian bytes, as a file holds them.
+std::string LittleEndianBytes(std::u16string_view text);
+std::string LittleEndianBytes(std::wstring_view text);
+
+}  // namespace tessaly::testing
+
+#endif  // TESSALY_TESTS_WINDOWS_TEST_FILES_WIN32_H_

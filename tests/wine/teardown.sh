@@ -1,0 +1,8 @@
+#!/bin/sh
+# Ends what setup.sh started under $1: the prefixes' Wine servers and Xvfb.
+wine_dir=$1
+for prefix in "$wine_dir/pristine" "$wine_dir/stand-in"; do
+  [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+done
+"$(dirname "$0")/xvfb.sh" stop "$wine_dir"
+exit 0

@@ -1,0 +1,11 @@
+#!/bin/sh
+# CTest's emulator for Windows test programs: runs one under Wine in the test
+# prefix, on the test display. TESSALY_WINE_DIR is where setup.sh put them.
+: "${TESSALY_WINE_DIR:?TESSALY_WINE_DIR must name the folder setup.sh prepared}"
+export WINEPREFIX="${WINEPREFIX:-$TESSALY_WINE_DIR/pristine}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+if [ -f "$TESSALY_WINE_DIR/display" ]; then
+  DISPLAY=":$(cat "$TESSALY_WINE_DIR/display")"
+  export DISPLAY
+fi
+exec wine "$@"
