@@ -18,4 +18,4 @@ target_link_libraries(tessaly_win32 PUBLIC tessaly_core shell32)
 
 add_executable(Tessaly WIN32 services/run_time_win32.cpp)
 target_link_libraries(Tessaly PRIVATE tessaly_win32)
-target_link_options(Tessaly PRIVATE -municode)
+target_link_options(Tessaly PRIVATE -municode $<$<CONFIG:Release>:-s>)

@@ -1,0 +1,10 @@
+#!/bin/bash
+# Builds everything and runs every test: the core natively, the Win32
+# services and Tessaly.exe itself under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+status=0
+ctest --preset native || status=1
+ctest --preset windows || status=1
+exit $status
