@@ -102,6 +102,30 @@ TEST(RunTimeReportTest, AFileThatCannotBeReadIsReportedInGerman) {
   original.Check();
 }
 
+TEST(RunTimeReportTest, AFileTooLargeForMemoryIsReportedNotACrash) {
+  ScopedFolder folder;
+  const std::wstring path = folder / L"huge.log";
+  // Sparse: three gigabytes that take no room on disk.
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER size;
+  size.QuadPart = 3LL << 30;
+  ASSERT_TRUE(::SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(::SetEndOfFile(file));
+  ::CloseHandle(file);
+
+  TessalyRun run(L'"' + path + L'"');
+  const SeenBox box = run.ReadAndDismissBox();
+  ASSERT_TRUE(box.found);
+  EXPECT_EQ(box.icon, BoxIcon::kError) << Name(box.icon);
+  const std::wstring head =
+      L"Laufzeitfehler 8\r\n\r\nDatei lesen \"" + path + L"\": ";
+  EXPECT_EQ(box.text.substr(0, head.size()), head) << Narrow(box.text);
+  EXPECT_EQ(run.ExitStatus(), 1u);
+  EXPECT_EQ(run.ProcessesStarted(), 1u);
+}
+
 // Notepad here is the stand-in, which records how it was started.
 class ConversionTest : public ::testing::Test {
  protected:
