@@ -3,13 +3,13 @@
 
 #include <memory>
 
+#include "resources/names.h"
 #include "services/command_line.h"
 #include "services/environment_helper.h"
 #include "services/file_helper.h"
 #include "services/helper_component.h"
 #include "services/message_box.h"
 #include "services/text.h"
-#include "resources/names.h"
 
 namespace tessaly::ModAsciiConvert {
 

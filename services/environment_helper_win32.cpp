@@ -79,13 +79,13 @@ Variant Win32EnvironmentHelper::ScratchFilePath(const Text& word) {
   const DWORD process_id = ::GetCurrentProcessId();
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kScratchNameAttempts; ++attempt) {
-    const Text path = FromWide(temp_folder) +
-                      ScratchFileName(word, process_id, random_());
+    const Text path =
+        FromWide(temp_folder) + ScratchFileName(word, process_id, random_());
     // CREATE_NEW fails on any name already there, a link included, so
     // nothing planted is ever opened or followed.
-    UniqueHandle file = OwnHandle(
-        ::CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file =
+        OwnHandle(::CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return path;
     error = ::GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&

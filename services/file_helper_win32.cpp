@@ -87,7 +87,8 @@ Text Decode(std::string_view bytes, const Text& path) {
 void WriteAll(HANDLE file, const char* data, std::size_t size,
               const Text& path) {
   while (size > 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, kChunkBytes));
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<std::size_t>(size, kChunkBytes));
     DWORD written = 0;
     if (!::WriteFile(file, data, chunk, &written, nullptr)) {
       const DWORD error = ::GetLastError();
@@ -110,8 +111,7 @@ Text NameOf(const Text& path) {
 }
 
 ULONGLONG Ticks(const FILETIME& time) {
-  return static_cast<ULONGLONG>(time.dwHighDateTime) << 32 |
-         time.dwLowDateTime;
+  return static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
 }
 
 }  // namespace

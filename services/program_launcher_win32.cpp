@@ -74,8 +74,8 @@ std::int32_t Win32ProgramLauncher::Launch(
   }
   Text command_line = u'"' + program_path + u"\" " + arguments;
   const Text folder = StartFolderPath(start_folder, program_path);
-  const DWORD creation_flags = PriorityClass(priority) |
-                               (new_console != 0 ? CREATE_NEW_CONSOLE : 0);
+  const DWORD creation_flags =
+      PriorityClass(priority) | (new_console != 0 ? CREATE_NEW_CONSOLE : 0);
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
@@ -83,11 +83,10 @@ std::int32_t Win32ProgramLauncher::Launch(
   startup.wShowWindow = static_cast<WORD>(show_command);
   PROCESS_INFORMATION process = {};
   // The application name is the full path, so nothing is searched for.
-  if (!::CreateProcessW(Wide(program_path),
-                        reinterpret_cast<wchar_t*>(command_line.data()),
-                        nullptr, nullptr, inherit_handles != 0, creation_flags,
-                        nullptr, folder.empty() ? nullptr : Wide(folder),
-                        &startup, &process)) {
+  if (!::CreateProcessW(
+          Wide(program_path), reinterpret_cast<wchar_t*>(command_line.data()),
+          nullptr, nullptr, inherit_handles != 0, creation_flags, nullptr,
+          folder.empty() ? nullptr : Wide(folder), &startup, &process)) {
     const DWORD error = ::GetLastError();
     Fail(error, u"Programm starten", program_path);
   }

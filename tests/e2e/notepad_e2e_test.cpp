@@ -19,9 +19,9 @@ BOOL CALLBACK FindEditor(HWND window, LPARAM parameter) {
   auto* search = reinterpret_cast<EditorSearch*>(parameter);
   DWORD owner = 0;
   ::GetWindowThreadProcessId(window, &owner);
-  const bool ours = std::find(search->process_ids.begin(),
-                              search->process_ids.end(),
-                              owner) != search->process_ids.end();
+  const bool ours =
+      std::find(search->process_ids.begin(), search->process_ids.end(),
+                owner) != search->process_ids.end();
   if (ours && ::IsWindowVisible(window) &&
       ::FindWindowExW(window, nullptr, L"Edit", nullptr) != nullptr) {
     search->found = window;
@@ -47,7 +47,8 @@ TEST(NotepadTest, ShowsTheLinesOfAnLfOnlyFile) {
   EXPECT_EQ(run.ExitStatus(), 0u);
 
   EditorSearch search;
-  for (int waited = 0; waited < 20000 && search.found == nullptr; waited += 100) {
+  for (int waited = 0; waited < 20000 && search.found == nullptr;
+       waited += 100) {
     ::Sleep(100);
     search.process_ids = run.LiveProcesses();
     ::EnumWindows(FindEditor, reinterpret_cast<LPARAM>(&search));
@@ -60,8 +61,8 @@ TEST(NotepadTest, ShowsTheLinesOfAnLfOnlyFile) {
   EXPECT_EQ(::SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 4);
   wchar_t second_line[16] = {};
   *reinterpret_cast<WORD*>(second_line) = 15;
-  const LRESULT copied =
-      ::SendMessageW(edit, EM_GETLINE, 1, reinterpret_cast<LPARAM>(second_line));
+  const LRESULT copied = ::SendMessageW(edit, EM_GETLINE, 1,
+                                        reinterpret_cast<LPARAM>(second_line));
   EXPECT_EQ(std::wstring(second_line, copied), L"beta");
 
   ::PostMessageW(search.found, WM_CLOSE, 0, 0);

@@ -3,8 +3,8 @@
 // named by its process id: <pid>.cmdline, its command line as UTF-16LE;
 // <pid>.cwd, its current folder; and <pid>.copy, a copy of the file named
 // by its first argument.
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 

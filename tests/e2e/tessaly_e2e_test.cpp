@@ -65,7 +65,8 @@ TEST(MessageTest, MissingFileOrFolderIsNotFoundWithItsFullPath) {
     std::wstring argument;
     std::wstring shown;
   } cases[] = {
-      {L'"' + (folder / L"missing file.txt") + L'"', folder / L"missing file.txt"},
+      {L'"' + (folder / L"missing file.txt") + L'"',
+       folder / L"missing file.txt"},
       {folder.path(), folder.path()},
       {L"relative.txt", folder / L"relative.txt"},
   };
@@ -83,8 +84,9 @@ TEST(RunTimeReportTest, AFileThatCannotBeReadIsReportedInGerman) {
   const std::wstring path = folder / L"locked.txt";
   WriteBytes(path, "a\nb\n");
   const Unchanged original(path);
-  const HANDLE holder = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE holder =
+      ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   TessalyRun run(L'"' + path + L'"');
   const SeenBox box = run.ReadAndDismissBox();
@@ -129,13 +131,6 @@ TEST(RunTimeReportTest, AFileTooLargeForMemoryIsReportedNotACrash) {
 // Notepad here is the stand-in, which records how it was started.
 class ConversionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ::SetEnvironmentVariableW(L"TESSALY_RECORD_DIR", records_.path().c_str());
-  }
-  void TearDown() override {
-    ::SetEnvironmentVariableW(L"TESSALY_RECORD_DIR", nullptr);
-  }
-
   // Runs Tessaly on `file` and checks that it ended normally and that the
   // editor was started once on a scratch copy, which it returns.
   std::string RunAndReadCopy(const std::wstring& argument,
@@ -145,16 +140,12 @@ class ConversionTest : public ::testing::Test {
     EXPECT_TRUE(run.AllEnded());
     EXPECT_EQ(run.ProcessesStarted(), 2u);
 
-    WIN32_FIND_DATAW found;
-    const HANDLE search =
-        ::FindFirstFileW((records_ / L"*.cmdline").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-      ADD_FAILURE() << "the editor was not started";
+    const std::vector<DWORD> starts = records_.Starts();
+    if (starts.size() != 1) {
+      ADD_FAILURE() << "the editor was started " << starts.size() << " times";
       return {};
     }
-    ::FindClose(search);
-    const std::wstring record = records_ / found.cFileName;
-    const std::string command_line = ReadBytes(record);
+    const std::string command_line = records_.Read(starts[0], L".cmdline");
 
     wchar_t windows[MAX_PATH];
     ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
@@ -171,8 +162,7 @@ class ConversionTest : public ::testing::Test {
 
     scratch_ = given.substr(given.find(L"\" \"") + 3);
     scratch_.pop_back();
-    const std::string copy =
-        ReadBytes(record.substr(0, record.size() - 8) + L".copy");
+    const std::string copy = records_.Read(starts[0], L".copy");
     EXPECT_EQ(ReadBytes(scratch_), copy) << "the scratch copy was changed";
     return copy;
   }
@@ -181,14 +171,16 @@ class ConversionTest : public ::testing::Test {
     if (!scratch_.empty()) ::DeleteFileW(scratch_.c_str());
   }
 
-  ScopedFolder records_;
+  EditorRecords records_;
   ScopedFolder files_;
   std::wstring scratch_;
 };
 
 TEST_F(ConversionTest, EditorGetsAConvertedCopyAndTheOriginalStaysAsItWas) {
   const std::wstring path = files_ / L"notes with spaces.txt";
-  WriteBytes(path, "Gr\xC3\xBC\xC3\x9F" "e\none\r\ntwo\n");
+  WriteBytes(path,
+             "Gr\xC3\xBC\xC3\x9F"
+             "e\none\r\ntwo\n");
   const Unchanged original(path);
   EXPECT_EQ(RunAndReadCopy(L'"' + path + L'"', L""),
             "\xFF\xFE" + LittleEndianBytes(u"Grüße\r\none\r\r\ntwo\r\n"));

@@ -116,8 +116,8 @@ BoxIcon ClassifyIcon(HWND box) {
   std::size_t fewest_different = shown.size() / 20;  // At most 5% off.
   for (const auto& candidate : candidates) {
     const std::vector<COLORREF> drawn =
-        Pixels(nullptr, 0, 0, width, height,
-               ::LoadIconW(nullptr, candidate.id), background);
+        Pixels(nullptr, 0, 0, width, height, ::LoadIconW(nullptr, candidate.id),
+               background);
     std::size_t different = 0;
     for (std::size_t i = 0; i < shown.size(); ++i) {
       if (Distance(shown[i], drawn[i]) > 48) ++different;
@@ -141,12 +141,18 @@ std::wstring BuildFolder() {
 
 const char* Name(BoxIcon icon) {
   switch (icon) {
-    case BoxIcon::kNone: return "no icon";
-    case BoxIcon::kWarning: return "warning";
-    case BoxIcon::kError: return "error";
-    case BoxIcon::kInformation: return "information";
-    case BoxIcon::kQuestion: return "question";
-    case BoxIcon::kUnknown: break;
+    case BoxIcon::kNone:
+      return "no icon";
+    case BoxIcon::kWarning:
+      return "warning";
+    case BoxIcon::kError:
+      return "error";
+    case BoxIcon::kInformation:
+      return "information";
+    case BoxIcon::kQuestion:
+      return "question";
+    case BoxIcon::kUnknown:
+      break;
   }
   return "an unknown icon";
 }
@@ -160,10 +166,11 @@ TessalyRun::TessalyRun(const std::wstring& argument_text,
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   job_ = ::CreateJobObjectW(nullptr, nullptr);
-  if (!::CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr,
-                        FALSE, CREATE_SUSPENDED, nullptr,
-                        current_folder.empty() ? nullptr : current_folder.c_str(),
-                        &startup, &process)) {
+  if (!::CreateProcessW(
+          exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+          CREATE_SUSPENDED, nullptr,
+          current_folder.empty() ? nullptr : current_folder.c_str(), &startup,
+          &process)) {
     ADD_FAILURE() << "cannot start Tessaly.exe: " << ::GetLastError();
     return;
   }
@@ -175,7 +182,8 @@ TessalyRun::TessalyRun(const std::wstring& argument_text,
 }
 
 TessalyRun::~TessalyRun() {
-  if (process_ != nullptr && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+  if (process_ != nullptr &&
+      ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
     ::TerminateProcess(process_, 99);
   }
   if (process_ != nullptr) ::CloseHandle(process_);
@@ -206,7 +214,8 @@ SeenBox TessalyRun::ReadAndDismissBox() {
                  reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(length));
   seen.text = text;
-  ::EnumChildWindows(box, CollectButton, reinterpret_cast<LPARAM>(&seen.buttons));
+  ::EnumChildWindows(box, CollectButton,
+                     reinterpret_cast<LPARAM>(&seen.buttons));
   seen.icon = ClassifyIcon(box);
 
   ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),

@@ -13,7 +13,14 @@ namespace tessaly::testing {
 /// The folder this test program, Tessaly.exe and the stand-in editor are in.
 std::wstring BuildFolder();
 
-enum class BoxIcon { kNone, kWarning, kError, kInformation, kQuestion, kUnknown };
+enum class BoxIcon {
+  kNone,
+  kWarning,
+  kError,
+  kInformation,
+  kQuestion,
+  kUnknown
+};
 const char* Name(BoxIcon icon);
 
 struct BoxButton {

@@ -65,21 +65,22 @@ class FakeFileHelper : public FileHelper {
 class FakeProgramLauncher : public ProgramLauncher {
  public:
   explicit FakeProgramLauncher(FakeWorld& world) : world_(world) {}
-  ~FakeProgramLauncher() override { world_.log.push_back("release ProgramLauncher"); }
+  ~FakeProgramLauncher() override {
+    world_.log.push_back("release ProgramLauncher");
+  }
 
   std::int32_t Launch(const Text& program_path, std::int32_t inherit_handles,
                       std::int32_t show_command, std::int32_t new_console,
                       const Text& arguments, std::int32_t start_folder,
                       std::int32_t priority,
                       std::int32_t wait_milliseconds) override {
-    world_.Record("Launch", Quoted(program_path) + ", " +
-                                std::to_string(inherit_handles) + ", " +
-                                std::to_string(show_command) + ", " +
-                                std::to_string(new_console) + ", " +
-                                Quoted(arguments) + ", " +
-                                std::to_string(start_folder) + ", " +
-                                std::to_string(priority) + ", " +
-                                std::to_string(wait_milliseconds));
+    world_.Record(
+        "Launch",
+        Quoted(program_path) + ", " + std::to_string(inherit_handles) + ", " +
+            std::to_string(show_command) + ", " + std::to_string(new_console) +
+            ", " + Quoted(arguments) + ", " + std::to_string(start_folder) +
+            ", " + std::to_string(priority) + ", " +
+            std::to_string(wait_milliseconds));
     return 1234;
   }
 

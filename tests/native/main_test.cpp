@@ -66,14 +66,14 @@ TEST(MainTest, MissingFileShowsItsResolvedPathAndDoesNothingElse) {
   fakes.world.resolved_path = u"C:\\somewhere\\x.txt";
   fakes.world.file_exists = 0;
   ModAsciiConvert::Main(fakes.platform());
-  EXPECT_THAT(fakes.world.log,
-              ElementsAre("read command line", "create EnvironmentHelper()",
-                          "read command line",
-                          "PathFromCommandLine(\"\"x.txt\" more\")",
-                          "create FileHelper()",
-                          "FileExists(\"C:\\somewhere\\x.txt\")",
-                          "MessageBox(\"The file was not found:\\r\\n"
-                          "C:\\somewhere\\x.txt\", 0)"));
+  EXPECT_THAT(
+      fakes.world.log,
+      ElementsAre("read command line", "create EnvironmentHelper()",
+                  "read command line",
+                  "PathFromCommandLine(\"\"x.txt\" more\")",
+                  "create FileHelper()", "FileExists(\"C:\\somewhere\\x.txt\")",
+                  "MessageBox(\"The file was not found:\\r\\n"
+                  "C:\\somewhere\\x.txt\", 0)"));
 }
 
 TEST(MainTest, AnyNonZeroAnswerMeansTheFileExists) {
@@ -109,7 +109,8 @@ TEST(MainTest, EmptyFileIsWrittenEmptyAndTheEditorStillStarts) {
   FakePlatform fakes;
   fakes.world.file_text = u"";
   ModAsciiConvert::Main(fakes.platform());
-  EXPECT_EQ(fakes.world.log.at(8), "WriteTextFile(\"C:\\Temp\\Tessaly-1.txt\", \"\")");
+  EXPECT_EQ(fakes.world.log.at(8),
+            "WriteTextFile(\"C:\\Temp\\Tessaly-1.txt\", \"\")");
   EXPECT_EQ(fakes.world.log.size(), kFullRun.size());
 }
 

@@ -11,7 +11,9 @@
 namespace tessaly::testing {
 namespace {
 
-std::wstring W(const Text& text) { return std::wstring(Wide(text), text.size()); }
+std::wstring W(const Text& text) {
+  return std::wstring(Wide(text), text.size());
+}
 Text T(const std::wstring& wide) { return FromWide(wide); }
 
 // Runs the test in `folder` as the current folder, and back.
@@ -61,7 +63,8 @@ TEST(PathFromCommandLineTest, ResolvesQuotedUnquotedAndRelativePaths) {
 
 TEST(PathFromCommandLineTest, PathsLongerThanMaxPathResolve) {
   std::wstring long_name = L"C:\\";
-  for (int i = 0; i < 30; ++i) long_name += L"folder" + std::to_wstring(i) + L'\\';
+  for (int i = 0; i < 30; ++i)
+    long_name += L"folder" + std::to_wstring(i) + L'\\';
   long_name += L"file.txt";
   ASSERT_GT(long_name.size(), 260u);
   Win32EnvironmentHelper environment;
@@ -81,7 +84,8 @@ TEST(SpecialFolderPathTest, WindowsFolderIsTheSystemsWithoutTrailingSeparator) {
 TEST(ScratchFilePathTest, CreatesAnEmptyUniqueFileInTheTempFolder) {
   Win32EnvironmentHelper environment;
   const std::wstring first = W(ToText(environment.ScratchFilePath(u"Tessaly")));
-  const std::wstring second = W(ToText(environment.ScratchFilePath(u"Tessaly")));
+  const std::wstring second =
+      W(ToText(environment.ScratchFilePath(u"Tessaly")));
   const std::wstring temp = TempFolder();
   for (const std::wstring& path : {first, second}) {
     ASSERT_EQ(path.compare(0, temp.size(), temp), 0);
@@ -103,12 +107,15 @@ TEST(ScratchFilePathTest, NeverOpensANameThatIsAlreadyTaken) {
   Win32EnvironmentHelper environment([&] { return randoms[next++]; });
   const std::wstring temp = TempFolder();
   const DWORD process_id = ::GetCurrentProcessId();
-  const std::wstring planted_file = temp + W(ScratchFileName(u"Tessaly", process_id, 7));
-  const std::wstring planted_folder = temp + W(ScratchFileName(u"Tessaly", process_id, 8));
+  const std::wstring planted_file =
+      temp + W(ScratchFileName(u"Tessaly", process_id, 7));
+  const std::wstring planted_folder =
+      temp + W(ScratchFileName(u"Tessaly", process_id, 8));
   WriteBytes(planted_file, "planted");
   ASSERT_TRUE(::CreateDirectoryW(planted_folder.c_str(), nullptr));
 
-  const std::wstring chosen = W(ToText(environment.ScratchFilePath(u"Tessaly")));
+  const std::wstring chosen =
+      W(ToText(environment.ScratchFilePath(u"Tessaly")));
   EXPECT_EQ(chosen, temp + W(ScratchFileName(u"Tessaly", process_id, 9)));
   EXPECT_EQ(ReadBytes(planted_file), "planted");
 

@@ -21,7 +21,8 @@ TEST(FileExistsTest, OnlyFilesOnDiskExist) {
   EXPECT_EQ(files.FileExists(T(folder / L"sub")), 0);
   EXPECT_EQ(files.FileExists(T(folder.path())), 0);
   EXPECT_EQ(files.FileExists(u""), 0);
-  for (const Text device : {u"\\\\.\\NUL", u"\\\\.\\CON", u"\\\\.\\COM1", u"NUL"}) {
+  for (const Text device :
+       {u"\\\\.\\NUL", u"\\\\.\\CON", u"\\\\.\\COM1", u"NUL"}) {
     EXPECT_EQ(files.FileExists(device), 0);
   }
 }
@@ -36,13 +37,25 @@ TEST(ReadTextFileTest, ByteOrderMarkOrValidityDecidesTheEncoding) {
   const Case cases[] = {
       {"empty", "", u""},
       {"UTF-8 mark only", "\xEF\xBB\xBF", u""},
-      {"UTF-8 with mark", "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e\n", u"Grüße\n"},
+      {"UTF-8 with mark",
+       "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+       "e\n",
+       u"Grüße\n"},
       {"UTF-8 without mark", "\xD0\x96\n\xE4\xB8\xAD\xF0\x9F\x98\x80",
        u"Ж\n中\U0001F600"},
-      {"ANSI when not UTF-8", "Gr\xFC\xDF" "e\n\x80", u"Grüße\n€"},
-      {"UTF-16LE", "\xFF\xFE" "a\0\n\0\x16\x04"s, u"a\nЖ"},
+      {"ANSI when not UTF-8",
+       "Gr\xFC\xDF"
+       "e\n\x80",
+       u"Grüße\n€"},
+      {"UTF-16LE",
+       "\xFF\xFE"
+       "a\0\n\0\x16\x04"s,
+       u"a\nЖ"},
       {"UTF-16BE", "\xFE\xFF\0a\0\n\x04\x16"s, u"a\nЖ"},
-      {"UTF-16LE, odd length", "\xFF\xFE" "a\0b"s, u"a\uFFFD"},
+      {"UTF-16LE, odd length",
+       "\xFF\xFE"
+       "a\0b"s,
+       u"a\uFFFD"},
       {"NUL bytes", "a\0b\n"s, u"a\0b\n"s},
   };
   ScopedFolder folder;
@@ -78,15 +91,17 @@ TEST(ReadTextFileTest, LockedOrMissingFileFailsWithTheSystemsCode) {
   ScopedFolder folder;
   const std::wstring path = folder / L"locked.txt";
   WriteBytes(path, "x");
-  const HANDLE holder = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE holder =
+      ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   Win32FileHelper files;
   try {
     files.ReadTextFile(T(path));
     ADD_FAILURE() << "a file held without sharing was read";
   } catch (const ServiceError& error) {
-    EXPECT_EQ(error.system_code(), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(error.system_code(),
+              static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(error.operation(), u"Datei öffnen \"" + T(path) + u'"');
   }
   ::CloseHandle(holder);
@@ -94,7 +109,8 @@ TEST(ReadTextFileTest, LockedOrMissingFileFailsWithTheSystemsCode) {
     files.ReadTextFile(T(folder / L"missing.txt"));
     ADD_FAILURE() << "a missing file was read";
   } catch (const ServiceError& error) {
-    EXPECT_EQ(error.system_code(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(error.system_code(),
+              static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
   }
 }
 

@@ -20,17 +20,11 @@ std::wstring StandInPath() {
 
 class ProgramLauncherTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ::SetEnvironmentVariableW(L"TESSALY_RECORD_DIR", records_.path().c_str());
-  }
-  void TearDown() override {
-    ::SetEnvironmentVariableW(L"TESSALY_RECORD_DIR", nullptr);
-  }
   std::string Recorded(std::int32_t process_id, const wchar_t* what) {
-    return ReadBytes(records_ / (std::to_wstring(process_id) + what));
+    return records_.Read(static_cast<DWORD>(process_id), what);
   }
 
-  ScopedFolder records_;
+  EditorRecords records_;
   Win32ProgramLauncher launcher_;
 };
 
@@ -50,7 +44,8 @@ TEST_F(ProgramLauncherTest, StartFolderIsChosenByItsCode) {
   wchar_t ours[MAX_PATH];
   ::GetCurrentDirectoryW(MAX_PATH, ours);
   const std::wstring program = StandInPath();
-  const std::wstring program_folder = program.substr(0, program.find_last_of(L'\\'));
+  const std::wstring program_folder =
+      program.substr(0, program.find_last_of(L'\\'));
   wchar_t windows[MAX_PATH];
   ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
   std::wstring temp = TempFolder();
@@ -64,18 +59,21 @@ TEST_F(ProgramLauncherTest, StartFolderIsChosenByItsCode) {
                         {StartFolder::kTempFolder, temp},
                         {StartFolder::kWindowsFolder, windows}};
   for (const Case& c : cases) {
-    const std::int32_t process_id =
-        launcher_.Launch(T(program), 0, 1, 0, u"", static_cast<int>(c.code), 2, -1);
+    const std::int32_t process_id = launcher_.Launch(
+        T(program), 0, 1, 0, u"", static_cast<int>(c.code), 2, -1);
     std::string recorded = Recorded(process_id, L".cwd");
     std::string expected = LittleEndianBytes(c.folder);
     // The system may or may not end a folder with its separator.
-    if (recorded.size() == expected.size() + 2) expected += std::string("\\\0", 2);
+    if (recorded.size() == expected.size() + 2)
+      expected += std::string("\\\0", 2);
     EXPECT_EQ(recorded, expected) << static_cast<int>(c.code);
   }
   // The user's profile is where the editor starts: any folder but ours.
-  const std::int32_t process_id = launcher_.Launch(
-      T(program), 0, 1, 0, u"", static_cast<int>(StartFolder::kUserProfile), 2, -1);
-  EXPECT_NE(Recorded(process_id, L".cwd"), LittleEndianBytes(std::wstring(ours)));
+  const std::int32_t process_id =
+      launcher_.Launch(T(program), 0, 1, 0, u"",
+                       static_cast<int>(StartFolder::kUserProfile), 2, -1);
+  EXPECT_NE(Recorded(process_id, L".cwd"),
+            LittleEndianBytes(std::wstring(ours)));
 }
 
 TEST_F(ProgramLauncherTest, NothingIsSearchedForAndFailureToStartIsReported) {
@@ -122,7 +120,8 @@ TEST(ArgumentTextTest, FollowsTheProgramsNameAndTheBlanksAfterIt) {
 }
 
 TEST(DescribeFailureTest, GivesOperationAndSystemTextOrTheNumber) {
-  const std::wstring known = DescribeFailure(L"Datei lesen", ERROR_FILE_NOT_FOUND);
+  const std::wstring known =
+      DescribeFailure(L"Datei lesen", ERROR_FILE_NOT_FOUND);
   ASSERT_GT(known.size(), std::wstring(L"Datei lesen: ").size());
   EXPECT_EQ(known.rfind(L"Datei lesen: ", 0), 0u);
   EXPECT_NE(known.back(), L'\n');

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cwchar>
 
 namespace tessaly::testing {
 namespace {
@@ -48,13 +49,41 @@ ScopedFolder::ScopedFolder() {
 
 ScopedFolder::~ScopedFolder() { RemoveTree(path_); }
 
+EditorRecords::EditorRecords() {
+  ::SetEnvironmentVariableW(L"TESSALY_RECORD_DIR", folder_.path().c_str());
+}
+
+EditorRecords::~EditorRecords() {
+  ::SetEnvironmentVariableW(L"TESSALY_RECORD_DIR", nullptr);
+}
+
+std::string EditorRecords::Read(DWORD process_id,
+                                std::wstring_view kind) const {
+  return ReadBytes(folder_ /
+                   (std::to_wstring(process_id) + std::wstring(kind)));
+}
+
+std::vector<DWORD> EditorRecords::Starts() const {
+  std::vector<DWORD> starts;
+  WIN32_FIND_DATAW found;
+  const HANDLE search =
+      ::FindFirstFileW((folder_ / L"*.cmdline").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return starts;
+  do {
+    starts.push_back(std::wcstoul(found.cFileName, nullptr, 10));
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return starts;
+}
+
 void WriteBytes(const std::wstring& path, std::string_view bytes) {
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << ::GetLastError();
   DWORD written = 0;
-  const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                              &written, nullptr);
+  const BOOL ok = ::WriteFile(
+      file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   ::CloseHandle(file);
   ASSERT_TRUE(ok);
   ASSERT_EQ(written, bytes.size());
@@ -84,7 +113,8 @@ bool Exists(const std::wstring& path) {
 
 FILETIME LastWriteTime(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data = {};
-  EXPECT_TRUE(::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_TRUE(
+      ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
   return data.ftLastWriteTime;
 }
 

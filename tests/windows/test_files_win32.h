@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaly::testing {
 
@@ -25,6 +26,22 @@ class ScopedFolder {
 
  private:
   std::wstring path_;
+};
+
+/// Where the stand-in editor, started by this process or its children,
+/// leaves its records while this object lives: for each start, by process
+/// id, ".cmdline", ".cwd" and ".copy" of the file it was given.
+class EditorRecords {
+ public:
+  EditorRecords();
+  ~EditorRecords();
+
+  std::string Read(DWORD process_id, std::wstring_view kind) const;
+  /// The process ids of the starts recorded.
+  std::vector<DWORD> Starts() const;
+
+ private:
+  ScopedFolder folder_;
 };
 
 void WriteBytes(const std::wstring& path, std::string_view bytes);
