@@ -3,8 +3,9 @@
 // named by its process id: <pid>.cmdline, its command line as UTF-16LE;
 // <pid>.cwd, its current folder; and <pid>.copy, a copy of the file named
 // by its first argument.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <string>
 
