@@ -3,6 +3,7 @@
 #include <memory>
 #include <string_view>
 
+#include "services/long_path.h"
 #include "services/scratch_name.h"
 #include "services/services_win32.h"
 #include "services/text_encoding.h"
@@ -120,7 +121,8 @@ std::int32_t Win32FileHelper::FileExists(const Text& path) {
   // Device names resolve into the device namespace ("\\.\NUL").
   if (path.empty() || path.starts_with(u"\\\\.\\")) return 0;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data)) {
+  if (!::GetFileAttributesExW(Wide(ExtendedLengthPath(path)),
+                              GetFileExInfoStandard, &data)) {
     return 0;
   }
   return (data.dwFileAttributes &
@@ -131,7 +133,7 @@ Text Win32FileHelper::ReadTextFile(const Text& path) {
   // Full sharing, so a log that another program is still writing, or about
   // to delete, can be viewed.
   UniqueHandle file = OwnHandle(::CreateFileW(
-      Wide(path), GENERIC_READ,
+      Wide(ExtendedLengthPath(path)), GENERIC_READ,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) {
@@ -181,8 +183,8 @@ Text Win32FileHelper::ReadTextFile(const Text& path) {
 
 void Win32FileHelper::WriteTextFile(const Text& path, const Text& text) {
   UniqueHandle file = OwnHandle(
-      ::CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      ::CreateFileW(Wide(ExtendedLengthPath(path)), GENERIC_WRITE,
+                    FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD error = ::GetLastError();
     Fail(error, u"Datei anlegen", path);

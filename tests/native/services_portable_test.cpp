@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "services/long_path.h"
 #include "services/scratch_name.h"
 #include "services/text.h"
 #include "services/text_encoding.h"
@@ -61,6 +62,19 @@ TEST(VariantTest, ConvertsToText) {
   EXPECT_EQ(ToText(Variant(Text(u"C:\\x.txt"))), Text(u"C:\\x.txt"));
   EXPECT_EQ(ToText(Variant(std::int32_t{-12})), Text(u"-12"));
   EXPECT_EQ(ToText(Variant()), Text());
+}
+
+TEST(ExtendedLengthPathTest, OnlyLongPlainPathsGetThePrefix) {
+  const Text folder(300, u'f');
+  const Text long_drive = u"C:\\" + folder + u"\\x.txt";
+  const Text long_share = u"\\\\server\\share\\" + folder;
+  EXPECT_EQ(ExtendedLengthPath(u"C:\\short.txt"), Text(u"C:\\short.txt"));
+  EXPECT_EQ(ExtendedLengthPath(long_drive), u"\\\\?\\" + long_drive);
+  EXPECT_EQ(ExtendedLengthPath(long_share),
+            u"\\\\?\\UNC\\server\\share\\" + folder);
+  EXPECT_EQ(ExtendedLengthPath(u"\\\\?\\" + long_drive),
+            u"\\\\?\\" + long_drive);
+  EXPECT_EQ(ExtendedLengthPath(Text(259, u'a')), Text(259, u'a'));
 }
 
 }  // namespace

@@ -140,6 +140,20 @@ TEST(WriteTextFileTest, FailureIsReported) {
                ServiceError);
 }
 
+TEST(FileHelperTest, PathsLongerThanMaxPathWork) {
+  ScopedFolder folder;
+  std::wstring deep = folder.path();
+  while (deep.size() < 280) {
+    deep += L"\\a folder with a long name";
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+  }
+  const std::wstring path = deep + L"\\notes.txt";
+  Win32FileHelper files;
+  files.WriteTextFile(T(path), u"a\r\nb");
+  EXPECT_NE(files.FileExists(T(path)), 0);
+  EXPECT_EQ(files.ReadTextFile(T(path)), u"a\r\nb");
+}
+
 TEST(FinishScratchFileTest, RemovesOnlyOurOldScratchFilesAndNeverTheGivenOne) {
   ScopedFolder folder;
   const auto name = [](std::uint32_t random) {
