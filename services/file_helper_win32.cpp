@@ -182,9 +182,9 @@ Text Win32FileHelper::ReadTextFile(const Text& path) {
 }
 
 void Win32FileHelper::WriteTextFile(const Text& path, const Text& text) {
-  UniqueHandle file = OwnHandle(
-      ::CreateFileW(Wide(ExtendedLengthPath(path)), GENERIC_WRITE,
-                    FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file = OwnHandle(::CreateFileW(
+      Wide(ExtendedLengthPath(path)), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD error = ::GetLastError();
     Fail(error, u"Datei anlegen", path);
