@@ -1,4 +1,5 @@
 # The Win32 services and Tessaly.exe itself.
+enable_language(RC)
 
 # Static, so the programs import only the system's own DLLs.
 add_link_options(-static)
@@ -16,6 +17,49 @@ target_compile_definitions(tessaly_win32 PUBLIC
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 target_link_libraries(tessaly_win32 PUBLIC tessaly_core shell32)
 
-add_executable(Tessaly WIN32 services/run_time_win32.cpp)
+# Resources: the version comes from project(VERSION), the icon from its
+# generator, the manifest from its template.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(resource_dir "${PROJECT_BINARY_DIR}/resources")
+if(PROJECT_VERSION_MINOR LESS 10)
+  set(TESSALY_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.0${PROJECT_VERSION_MINOR}")
+else()
+  set(TESSALY_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+endif()
+configure_file(resources/version.h.in "${resource_dir}/version.h" @ONLY)
+configure_file(resources/tessaly.manifest.in "${resource_dir}/tessaly.manifest" @ONLY)
+file(WRITE "${resource_dir}/resource_files.h.tmp"
+  "#define TESSALY_ICON_FILE \"${resource_dir}/tessaly.ico\"\n"
+  "#define TESSALY_MANIFEST_FILE \"${resource_dir}/tessaly.manifest\"\n")
+configure_file("${resource_dir}/resource_files.h.tmp"
+  "${resource_dir}/resource_files.h" COPYONLY)
+add_custom_command(
+  OUTPUT "${resource_dir}/tessaly.ico"
+  COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/resources/make_icon.py"
+          "${resource_dir}/tessaly.ico"
+  DEPENDS resources/make_icon.py
+  COMMENT "Drawing the icon")
+set_source_files_properties(resources/tessaly.rc PROPERTIES
+  OBJECT_DEPENDS "${resource_dir}/tessaly.ico;${resource_dir}/tessaly.manifest")
+
+add_executable(Tessaly WIN32 services/run_time_win32.cpp resources/tessaly.rc)
+target_include_directories(Tessaly PRIVATE resources "${resource_dir}")
 target_link_libraries(Tessaly PRIVATE tessaly_win32)
-target_link_options(Tessaly PRIVATE -municode $<$<CONFIG:Release>:-s>)
+# A 32-bit viewer of big files wants all the address space it can get.
+target_link_options(Tessaly PRIVATE -municode -Wl,--large-address-aware
+  $<$<CONFIG:Release>:-s>)
+
+# The release zip: Tessaly.exe, with the README and the licence as text
+# files with Windows line ends, for Notepad.
+set(package_text_dir "${PROJECT_BINARY_DIR}/package-text")
+configure_file(README.md "${package_text_dir}/README.txt" @ONLY NEWLINE_STYLE CRLF)
+configure_file(LICENSE "${package_text_dir}/LICENSE.txt" @ONLY NEWLINE_STYLE CRLF)
+install(TARGETS Tessaly RUNTIME DESTINATION .)
+install(FILES "${package_text_dir}/README.txt" "${package_text_dir}/LICENSE.txt"
+  DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME Tessaly)
+set(CPACK_PACKAGE_FILE_NAME
+  "Tessaly-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}-win32")
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+include(CPack)

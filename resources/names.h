@@ -8,5 +8,6 @@
 #define TESSALY_EXE_NAME "Tessaly"
 #define TESSALY_FILE_NAME "Tessaly.exe"
 #define TESSALY_HELP_FILE ""
+#define TESSALY_COMPANY_NAME "Brevinor Project"
 
 #endif /* TESSALY_RESOURCES_NAMES_H_ */

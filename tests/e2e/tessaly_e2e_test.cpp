@@ -56,6 +56,7 @@ TEST(MessageTest, WithoutAnArgumentItWarnsAndStartsNothing) {
               BoxIcon::kWarning);
     EXPECT_EQ(run.ExitStatus(), 0u);
     EXPECT_EQ(run.ProcessesStarted(), 1u);
+    EXPECT_EQ(run.WindowsSeen(), std::set<std::wstring>{L"#32770"});
   }
 }
 
@@ -137,6 +138,7 @@ class ConversionTest : public ::testing::Test {
                              const std::wstring& current_folder) {
     TessalyRun run(argument, current_folder);
     EXPECT_EQ(run.ExitStatus(), 0u);
+    EXPECT_TRUE(run.WindowsSeen().empty()) << "Tessaly showed a window";
     EXPECT_TRUE(run.AllEnded());
     EXPECT_EQ(run.ProcessesStarted(), 2u);
 

@@ -32,6 +32,23 @@ BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
+struct WindowWatch {
+  DWORD process_id;
+  std::set<std::wstring>* seen;
+};
+
+BOOL CALLBACK NoteWindow(HWND window, LPARAM parameter) {
+  auto* watch = reinterpret_cast<WindowWatch*>(parameter);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner == watch->process_id && ::IsWindowVisible(window)) {
+    wchar_t class_name[64] = {};
+    ::GetClassNameW(window, class_name, 64);
+    watch->seen->insert(class_name);
+  }
+  return TRUE;
+}
+
 BOOL CALLBACK CollectButton(HWND child, LPARAM parameter) {
   wchar_t class_name[16] = {};
   ::GetClassNameW(child, class_name, 16);
@@ -194,8 +211,9 @@ SeenBox TessalyRun::ReadAndDismissBox() {
   SeenBox seen;
   BoxSearch search = {process_id_, nullptr};
   for (DWORD waited = 0; waited < kBoxTimeoutMilliseconds && !search.found;
-       waited += 50) {
-    if (::WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) break;
+       waited += 10) {
+    if (::WaitForSingleObject(process_, 10) == WAIT_OBJECT_0) break;
+    NoteWindows();
     ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
   }
   if (search.found == nullptr) return seen;
@@ -223,10 +241,19 @@ SeenBox TessalyRun::ReadAndDismissBox() {
   return seen;
 }
 
+void TessalyRun::NoteWindows() {
+  WindowWatch watch = {process_id_, &windows_seen_};
+  ::EnumWindows(NoteWindow, reinterpret_cast<LPARAM>(&watch));
+}
+
 DWORD TessalyRun::ExitStatus() {
-  if (process_ == nullptr ||
-      ::WaitForSingleObject(process_, 30000) != WAIT_OBJECT_0) {
-    return STILL_ACTIVE;
+  if (process_ == nullptr) return STILL_ACTIVE;
+  DWORD waited = 0;
+  // Polled, so that any window Tessaly shows meanwhile is seen.
+  while (::WaitForSingleObject(process_, 10) == WAIT_TIMEOUT) {
+    NoteWindows();
+    waited += 10;
+    if (waited >= 30000) return STILL_ACTIVE;
   }
   DWORD status = STILL_ACTIVE;
   ::GetExitCodeProcess(process_, &status);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -58,8 +59,14 @@ class TessalyRun {
   DWORD ProcessesStarted();
   /// The ids of the run's processes still alive.
   std::vector<DWORD> LiveProcesses();
+  /// The window classes of every visible top-level window that Tessaly
+  /// itself showed while the test was waiting on it.
+  const std::set<std::wstring>& WindowsSeen() const { return windows_seen_; }
 
  private:
+  void NoteWindows();
+
+  std::set<std::wstring> windows_seen_;
   HANDLE job_ = nullptr;
   HANDLE process_ = nullptr;
   DWORD process_id_ = 0;
