@@ -41,45 +41,39 @@ Text DecodeUtf16(std::string_view bytes, bool big_endian) {
   return text;
 }
 
-// Converts with MultiByteToWideChar; false when `flags` asks it to refuse
-// invalid input and the input is invalid.
-bool DecodeCodePage(std::string_view bytes, UINT code_page, DWORD flags,
-                    const Text& path, Text& text) {
+void DecodeCodePage(std::string_view bytes, UINT code_page, const Text& path,
+                    Text& text) {
   const int byte_count = static_cast<int>(bytes.size());
-  const int length = ::MultiByteToWideChar(code_page, flags, bytes.data(),
+  const int length = ::MultiByteToWideChar(code_page, 0, bytes.data(),
                                            byte_count, nullptr, 0);
   if (length == 0) {
     const DWORD error = ::GetLastError();
-    if (error == ERROR_NO_UNICODE_TRANSLATION) return false;
     Fail(error, u"Text umwandeln", path);
   }
   text.resize(static_cast<std::size_t>(length));
-  if (::MultiByteToWideChar(code_page, flags, bytes.data(), byte_count,
+  if (::MultiByteToWideChar(code_page, 0, bytes.data(), byte_count,
                             reinterpret_cast<wchar_t*>(text.data()),
                             length) == 0) {
     const DWORD error = ::GetLastError();
     Fail(error, u"Text umwandeln", path);
   }
-  return true;
 }
 
 Text Decode(std::string_view bytes, const Text& path) {
-  const DetectedEncoding encoding = DetectByteOrderMark(bytes);
-  bytes.remove_prefix(encoding.mark_length);
+  const EncodingChoice choice = ChooseEncoding(bytes);
+  bytes.remove_prefix(choice.mark_length);
   Text text;
   if (bytes.empty()) return text;
-  switch (encoding.mark) {
-    case ByteOrderMark::kUtf16Le:
+  switch (choice.encoding) {
+    case TextEncoding::kUtf16Le:
       return DecodeUtf16(bytes, /*big_endian=*/false);
-    case ByteOrderMark::kUtf16Be:
+    case TextEncoding::kUtf16Be:
       return DecodeUtf16(bytes, /*big_endian=*/true);
-    case ByteOrderMark::kUtf8:
-      DecodeCodePage(bytes, CP_UTF8, 0, path, text);
+    case TextEncoding::kUtf8:
+      DecodeCodePage(bytes, CP_UTF8, path, text);
       return text;
-    case ByteOrderMark::kNone:
-      if (!DecodeCodePage(bytes, CP_UTF8, MB_ERR_INVALID_CHARS, path, text)) {
-        DecodeCodePage(bytes, CP_ACP, 0, path, text);
-      }
+    case TextEncoding::kAnsi:
+      DecodeCodePage(bytes, CP_ACP, path, text);
       return text;
   }
   return text;

@@ -6,21 +6,27 @@
 
 namespace tessaly {
 
-/// How a file's bytes are to be read, as its byte order mark says.
-enum class ByteOrderMark {
-  kNone,     // No mark: UTF-8 if valid, else the ANSI code page.
-  kUtf8,     // EF BB BF
-  kUtf16Le,  // FF FE
-  kUtf16Be,  // FE FF
+/// How a file's bytes are to be turned into text.
+enum class TextEncoding {
+  kUtf8,
+  kUtf16Le,
+  kUtf16Be,
+  kAnsi,  // The system's ANSI code page.
 };
 
-struct DetectedEncoding {
-  ByteOrderMark mark;
-  std::size_t mark_length;  // Bytes to skip before the text.
+struct EncodingChoice {
+  TextEncoding encoding;
+  std::size_t mark_length;  // Bytes of byte order mark to skip.
 };
 
-/// Looks at the first bytes of a file for a byte order mark.
-DetectedEncoding DetectByteOrderMark(std::string_view bytes);
+/// A byte order mark (EF BB BF, FF FE, FE FF) decides, and is to be
+/// skipped. Without one, bytes that are valid UTF-8 are UTF-8, and anything
+/// else is in the ANSI code page.
+EncodingChoice ChooseEncoding(std::string_view bytes);
+
+/// True for well-formed UTF-8: no overlong forms, no surrogates, nothing
+/// past U+10FFFF, no sequence cut short.
+bool IsValidUtf8(std::string_view bytes);
 
 }  // namespace tessaly
 

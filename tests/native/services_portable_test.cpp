@@ -34,27 +34,50 @@ TEST(ScratchNameTest, OtherNamesAreNotScratchFiles) {
   }
 }
 
-TEST(ByteOrderMarkTest, MarksAreFoundOnlyAtTheStart) {
+TEST(ChooseEncodingTest, MarkDecidesElseUtf8ValidityDoes) {
   using namespace std::string_view_literals;
   struct Case {
     std::string_view bytes;
-    ByteOrderMark mark;
-    std::size_t length;
+    TextEncoding encoding;
+    std::size_t mark_length;
   };
   const Case cases[] = {
-      {""sv, ByteOrderMark::kNone, 0},
-      {"\xEF\xBB\xBF"sv, ByteOrderMark::kUtf8, 3},
-      {"\xEF\xBB\xBFtext"sv, ByteOrderMark::kUtf8, 3},
-      {"\xEF\xBB"sv, ByteOrderMark::kNone, 0},
-      {"\xFF\xFEt\0"sv, ByteOrderMark::kUtf16Le, 2},
-      {"\xFE\xFF\0t"sv, ByteOrderMark::kUtf16Be, 2},
-      {"\xFF"sv, ByteOrderMark::kNone, 0},
-      {"x\xEF\xBB\xBF"sv, ByteOrderMark::kNone, 0},
+      {""sv, TextEncoding::kUtf8, 0},
+      {"plain"sv, TextEncoding::kUtf8, 0},
+      {"\xEF\xBB\xBF"sv, TextEncoding::kUtf8, 3},
+      {"\xEF\xBB\xBF\xFF"sv, TextEncoding::kUtf8, 3},
+      {"\xEF\xBB"sv, TextEncoding::kAnsi, 0},
+      {"\xFF\xFEt\0"sv, TextEncoding::kUtf16Le, 2},
+      {"\xFE\xFF\0t"sv, TextEncoding::kUtf16Be, 2},
+      {"\xFF"sv, TextEncoding::kAnsi, 0},
+      {"x\xEF\xBB\xBF"sv, TextEncoding::kUtf8, 0},
+      {"caf\xE9"sv, TextEncoding::kAnsi, 0},
+      {"caf\xC3\xA9"sv, TextEncoding::kUtf8, 0},
   };
   for (const Case& c : cases) {
-    const DetectedEncoding found = DetectByteOrderMark(c.bytes);
-    EXPECT_EQ(found.mark, c.mark) << c.bytes.size() << " bytes";
-    EXPECT_EQ(found.mark_length, c.length) << c.bytes.size() << " bytes";
+    const EncodingChoice choice = ChooseEncoding(c.bytes);
+    EXPECT_EQ(choice.encoding, c.encoding) << c.bytes.size() << " bytes";
+    EXPECT_EQ(choice.mark_length, c.mark_length) << c.bytes.size() << " bytes";
+  }
+}
+
+TEST(IsValidUtf8Test, AcceptsWellFormedAndRejectsTheRest) {
+  using namespace std::string_view_literals;
+  for (const std::string_view valid : {
+           ""sv, "ascii only, longer than eight bytes\n"sv, "\0"sv,
+           "\xC2\x80"sv, "\xDF\xBF"sv, "\xE0\xA0\x80"sv,
+           "\xED\x9F\xBF"sv, "\xEE\x80\x80"sv, "\xEF\xBF\xBF"sv,
+           "\xF0\x90\x80\x80"sv, "\xF4\x8F\xBF\xBF"sv,
+           "12345678\xF0\x9F\x98\x80abc"sv}) {
+    EXPECT_TRUE(IsValidUtf8(valid)) << valid.size() << " bytes";
+  }
+  for (const std::string_view invalid : {
+           "\x80"sv, "\xBF"sv, "\xC0\x80"sv, "\xC1\xBF"sv,
+           "\xE0\x9F\xBF"sv, "\xED\xA0\x80"sv, "\xF0\x8F\xBF\xBF"sv,
+           "\xF4\x90\x80\x80"sv, "\xF5\x80\x80\x80"sv, "\xFF"sv,
+           "\xC3"sv, "\xE2\x82"sv, "\xF0\x9F\x98"sv, "\xC3\x28"sv,
+           "12345678\xE9"sv}) {
+    EXPECT_FALSE(IsValidUtf8(invalid)) << invalid.size() << " bytes";
   }
 }
 
