@@ -1,16 +1,16 @@
 #!/bin/bash
-# Configures and builds both presets: the native unit tests and the
+# Configures and builds the native unit tests (plain and sanitized) and the
 # Windows programs. Installs the tools first where they are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-for tool in cmake ninja g++ i686-w64-mingw32-g++-posix wine Xvfb xdotool import; do
+for tool in cmake ninja g++ clang++ i686-w64-mingw32-g++-posix wine Xvfb xdotool import python3; do
   if ! command -v "$tool" >/dev/null; then
     bash scripts/install-deps.sh
     break
   fi
 done
 [ -d /usr/src/googletest ] || bash scripts/install-deps.sh
-for preset in native windows; do
+for preset in native native-sanitized windows; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
