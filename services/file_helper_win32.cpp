@@ -112,8 +112,14 @@ ULONGLONG Ticks(const FILETIME& time) {
 }  // namespace
 
 std::int32_t Win32FileHelper::FileExists(const Text& path) {
-  // Device names resolve into the device namespace ("\\.\NUL").
-  if (path.empty() || path.starts_with(u"\\\\.\\")) return 0;
+  // Device names resolve into the device namespace ("\\.\NUL"); a trailing
+  // separator names a folder; wildcards name no one file.
+  const std::size_t after_prefix = path.starts_with(u"\\\\?\\") ? 4 : 0;
+  if (path.empty() || path.starts_with(u"\\\\.\\") ||
+      path.back() == u'\\' || path.back() == u'/' ||
+      path.find_first_of(u"*?", after_prefix) != Text::npos) {
+    return 0;
+  }
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(Wide(ExtendedLengthPath(path)),
                               GetFileExInfoStandard, &data)) {

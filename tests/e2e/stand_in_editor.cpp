@@ -1,8 +1,8 @@
 // Stands in for Notepad in tests: records how it was started and what it was
 // given, then ends. Into the folder named by TESSALY_RECORD_DIR it writes,
 // named by its process id: <pid>.cmdline, its command line as UTF-16LE;
-// <pid>.cwd, its current folder; and <pid>.copy, a copy of the file named
-// by its first argument.
+// <pid>.exe, the path it was started from; <pid>.cwd, its current folder;
+// and <pid>.copy, a copy of the file named by its first argument.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -34,7 +34,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const wchar_t* command_line = ::GetCommandLineW();
   wchar_t current[MAX_PATH];
   ::GetCurrentDirectoryW(MAX_PATH, current);
+  wchar_t module[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, module, MAX_PATH);
   if (!WriteWide(record + L".cmdline", command_line) ||
+      !WriteWide(record + L".exe", module) ||
       !WriteWide(record + L".cwd", current)) {
     return 3;
   }

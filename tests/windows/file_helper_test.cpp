@@ -21,6 +21,10 @@ TEST(FileExistsTest, OnlyFilesOnDiskExist) {
   EXPECT_EQ(files.FileExists(T(folder / L"sub")), 0);
   EXPECT_EQ(files.FileExists(T(folder.path())), 0);
   EXPECT_EQ(files.FileExists(u""), 0);
+  EXPECT_EQ(files.FileExists(T(folder / L"file.txt\\")), 0);
+  EXPECT_EQ(files.FileExists(T(folder / L"*.txt")), 0);
+  EXPECT_EQ(files.FileExists(T(folder / L"file.tx?")), 0);
+  EXPECT_NE(files.FileExists(T(L"\\\\?\\" + (folder / L"file.txt"))), 0);
   for (const Text device :
        {u"\\\\.\\NUL", u"\\\\.\\CON", u"\\\\.\\COM1", u"NUL"}) {
     EXPECT_EQ(files.FileExists(device), 0);
