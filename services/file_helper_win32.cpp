@@ -44,8 +44,8 @@ Text DecodeUtf16(std::string_view bytes, bool big_endian) {
 void DecodeCodePage(std::string_view bytes, UINT code_page, const Text& path,
                     Text& text) {
   const int byte_count = static_cast<int>(bytes.size());
-  const int length = ::MultiByteToWideChar(code_page, 0, bytes.data(),
-                                           byte_count, nullptr, 0);
+  const int length =
+      ::MultiByteToWideChar(code_page, 0, bytes.data(), byte_count, nullptr, 0);
   if (length == 0) {
     const DWORD error = ::GetLastError();
     Fail(error, u"Text umwandeln", path);
@@ -115,8 +115,8 @@ std::int32_t Win32FileHelper::FileExists(const Text& path) {
   // Device names resolve into the device namespace ("\\.\NUL"); a trailing
   // separator names a folder; wildcards name no one file.
   const std::size_t after_prefix = path.starts_with(u"\\\\?\\") ? 4 : 0;
-  if (path.empty() || path.starts_with(u"\\\\.\\") ||
-      path.back() == u'\\' || path.back() == u'/' ||
+  if (path.empty() || path.starts_with(u"\\\\.\\") || path.back() == u'\\' ||
+      path.back() == u'/' ||
       path.find_first_of(u"*?", after_prefix) != Text::npos) {
     return 0;
   }

@@ -101,8 +101,7 @@ std::vector<EditorStart> EditorRunTest::NewStarts() {
     const std::wstring& given = start.command_line;
     EXPECT_EQ(given.substr(0, expected_start.size()), expected_start)
         << Narrow(given);
-    EXPECT_EQ(given.size(), expected_start.size() + name_rest)
-        << Narrow(given);
+    EXPECT_EQ(given.size(), expected_start.size() + name_rest) << Narrow(given);
     const std::size_t quote = given.find(L"\" \"");
     if (quote != std::wstring::npos && given.size() > quote + 4) {
       start.scratch = given.substr(quote + 3, given.size() - quote - 4);

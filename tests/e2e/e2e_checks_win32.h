@@ -25,7 +25,8 @@ void ExpectBox(const SeenBox& box, const std::wstring& text, BoxIcon icon);
 /// Expects the run-time report: the error icon, one OK button and a text
 /// that starts "Laufzeitfehler <code>", names the operation and goes on to
 /// the system's description.
-void ExpectReport(const SeenBox& box, DWORD code, const std::wstring& operation);
+void ExpectReport(const SeenBox& box, DWORD code,
+                  const std::wstring& operation);
 
 /// A file's bytes and last-write time, to check that nothing changed them.
 class Unchanged {

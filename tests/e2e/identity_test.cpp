@@ -2,8 +2,11 @@
 // information, icon, the form's template, the manifest and the PE header.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstddef>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,8 +35,8 @@ class Resources : public ::testing::Test {
   std::string_view Bytes(const wchar_t* type, const wchar_t* name) {
     HRSRC found = ::FindResourceExW(module_, type, name, kGerman);
     if (found == nullptr) return {};
-    const auto* data =
-        static_cast<const char*>(::LockResource(::LoadResource(module_, found)));
+    const auto* data = static_cast<const char*>(
+        ::LockResource(::LoadResource(module_, found)));
     return std::string_view(data, ::SizeofResource(module_, found));
   }
 
@@ -47,7 +50,9 @@ struct VersionNode {
   std::vector<VersionNode> children;
 };
 
-std::size_t Aligned(std::size_t offset) { return (offset + 3) & ~std::size_t{3}; }
+std::size_t Aligned(std::size_t offset) {
+  return (offset + 3) & ~std::size_t{3};
+}
 
 VersionNode ParseVersionNode(std::string_view block) {
   WORD length, value_length, type;
@@ -67,7 +72,8 @@ VersionNode ParseVersionNode(std::string_view block) {
     WORD child_length;
     std::memcpy(&child_length, block.data() + offset, 2);
     if (child_length == 0) break;
-    node.children.push_back(ParseVersionNode(block.substr(offset, child_length)));
+    node.children.push_back(
+        ParseVersionNode(block.substr(offset, child_length)));
     offset = Aligned(offset + child_length);
   }
   return node;
@@ -106,7 +112,8 @@ TEST_F(Resources, VersionInformationIsExactlyAsListed) {
   EXPECT_EQ(translation[1], 1200);
 
   // The whole tree, to see the order and that nothing else is there.
-  const VersionNode root = ParseVersionNode(Bytes(RT_VERSION, MAKEINTRESOURCEW(1)));
+  const VersionNode root =
+      ParseVersionNode(Bytes(RT_VERSION, MAKEINTRESOURCEW(1)));
   EXPECT_EQ(root.key, L"VS_VERSION_INFO");
   const VersionNode* strings = nullptr;
   for (const VersionNode& child : root.children) {
@@ -117,9 +124,12 @@ TEST_F(Resources, VersionInformationIsExactlyAsListed) {
   const VersionNode& table = strings->children[0];
   EXPECT_EQ(table.key, L"040704B0");
   const std::vector<std::pair<std::wstring, std::wstring>> expected = {
-      {L"CompanyName", L"Brevinor Project"}, {L"ProductName", L"Brevinor"},
-      {L"FileVersion", L"1.00"},             {L"ProductVersion", L"1.00"},
-      {L"InternalName", L"Tessaly"},         {L"OriginalFilename", L"Tessaly.exe"},
+      {L"CompanyName", L"Brevinor Project"},
+      {L"ProductName", L"Brevinor"},
+      {L"FileVersion", L"1.00"},
+      {L"ProductVersion", L"1.00"},
+      {L"InternalName", L"Tessaly"},
+      {L"OriginalFilename", L"Tessaly.exe"},
   };
   std::vector<std::pair<std::wstring, std::wstring>> entries;
   for (const VersionNode& entry : table.children) {
@@ -138,11 +148,11 @@ TEST_F(Resources, IconGroupHasSixteenColourImagesAtSixteenAndThirtyTwo) {
   ASSERT_EQ(group.size(), 6u + 2 * 14);
 
   const RGBQUAD standard[16] = {
-      {0, 0, 0, 0},       {0, 0, 0x80, 0},    {0, 0x80, 0, 0},
-      {0, 0x80, 0x80, 0}, {0x80, 0, 0, 0},    {0x80, 0, 0x80, 0},
-      {0x80, 0x80, 0, 0}, {0xC0, 0xC0, 0xC0, 0}, {0x80, 0x80, 0x80, 0},
-      {0, 0, 0xFF, 0},    {0, 0xFF, 0, 0},    {0, 0xFF, 0xFF, 0},
-      {0xFF, 0, 0, 0},    {0xFF, 0, 0xFF, 0}, {0xFF, 0xFF, 0, 0},
+      {0, 0, 0, 0},         {0, 0, 0x80, 0},       {0, 0x80, 0, 0},
+      {0, 0x80, 0x80, 0},   {0x80, 0, 0, 0},       {0x80, 0, 0x80, 0},
+      {0x80, 0x80, 0, 0},   {0xC0, 0xC0, 0xC0, 0}, {0x80, 0x80, 0x80, 0},
+      {0, 0, 0xFF, 0},      {0, 0xFF, 0, 0},       {0, 0xFF, 0xFF, 0},
+      {0xFF, 0, 0, 0},      {0xFF, 0, 0xFF, 0},    {0xFF, 0xFF, 0, 0},
       {0xFF, 0xFF, 0xFF, 0}};
   const int sizes[] = {16, 32};
   for (int i = 0; i < 2; ++i) {
@@ -164,7 +174,8 @@ TEST_F(Resources, IconGroupHasSixteenColourImagesAtSixteenAndThirtyTwo) {
     EXPECT_EQ(bitmap.biWidth, size);
     EXPECT_EQ(bitmap.biHeight, 2 * size) << "colour and mask";
     EXPECT_EQ(bitmap.biBitCount, 4);
-    EXPECT_EQ(std::memcmp(image.data() + sizeof bitmap, standard, sizeof standard), 0)
+    EXPECT_EQ(
+        std::memcmp(image.data() + sizeof bitmap, standard, sizeof standard), 0)
         << "the standard palette";
     const std::size_t colour_bytes = size * size / 2;
     const std::size_t mask_bytes = (size + 31) / 32 * 4 * size;
@@ -223,7 +234,8 @@ BOOL CALLBACK NoteName(HMODULE module, LPCWSTR type, LPWSTR name,
 }
 
 BOOL CALLBACK NoteType(HMODULE module, LPWSTR type, LONG_PTR found) {
-  auto* types = reinterpret_cast<std::map<ULONG_PTR, std::vector<WORD>>*>(found);
+  auto* types =
+      reinterpret_cast<std::map<ULONG_PTR, std::vector<WORD>>*>(found);
   if (IS_INTRESOURCE(type)) {
     ::EnumResourceNamesW(module, type, NoteName,
                          reinterpret_cast<LONG_PTR>(
@@ -265,9 +277,69 @@ TEST(ExecutableTest, IsA32BitLargeAddressAwareGuiProgram) {
   std::memcpy(&headers, image.data() + header_offset, sizeof headers);
   EXPECT_EQ(headers.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
   EXPECT_EQ(headers.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-  EXPECT_NE(headers.FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE, 0);
+  EXPECT_NE(headers.FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE,
+            0);
   EXPECT_EQ(headers.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
   EXPECT_EQ(headers.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+}
+
+// The names of the DLLs an image imports at load time, read from its
+// import directory.
+std::vector<std::string> ImportedDlls(const std::string& image) {
+  LONG header_offset;
+  std::memcpy(&header_offset, image.data() + 0x3C, 4);
+  IMAGE_NT_HEADERS32 headers;
+  std::memcpy(&headers, image.data() + header_offset, sizeof headers);
+  const auto* sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+      image.data() + header_offset +
+      offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+      headers.FileHeader.SizeOfOptionalHeader);
+  const auto file_offset = [&](DWORD rva) -> std::size_t {
+    for (WORD i = 0; i < headers.FileHeader.NumberOfSections; ++i) {
+      const IMAGE_SECTION_HEADER& section = sections[i];
+      if (rva >= section.VirtualAddress &&
+          rva < section.VirtualAddress + section.Misc.VirtualSize) {
+        return rva - section.VirtualAddress + section.PointerToRawData;
+      }
+    }
+    return std::string::npos;
+  };
+  std::vector<std::string> names;
+  const IMAGE_DATA_DIRECTORY& imports =
+      headers.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  std::size_t offset = file_offset(imports.VirtualAddress);
+  for (; offset != std::string::npos &&
+         offset + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= image.size();
+       offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+    IMAGE_IMPORT_DESCRIPTOR descriptor;
+    std::memcpy(&descriptor, image.data() + offset, sizeof descriptor);
+    if (descriptor.Name == 0) break;
+    names.emplace_back(image.data() + file_offset(descriptor.Name));
+  }
+  return names;
+}
+
+TEST(ExecutableTest, ImportsOnlyKnownDllsAndDelayLoadsNothing) {
+  const std::string image = ReadBytes(ExePath());
+  // Known DLLs always come from System32, whatever lies beside the program.
+  const std::set<std::string> known_dlls = {
+      "advapi32.dll", "comdlg32.dll", "gdi32.dll",    "kernel32.dll",
+      "msvcrt.dll",   "ole32.dll",    "oleaut32.dll", "shell32.dll",
+      "shlwapi.dll",  "user32.dll"};
+  const std::vector<std::string> imported = ImportedDlls(image);
+  EXPECT_FALSE(imported.empty());
+  for (std::string name : imported) {
+    for (char& c : name) c = static_cast<char>(std::tolower(c));
+    EXPECT_TRUE(known_dlls.count(name)) << name << " is not a known DLL";
+  }
+  LONG header_offset;
+  std::memcpy(&header_offset, image.data() + 0x3C, 4);
+  IMAGE_NT_HEADERS32 headers;
+  std::memcpy(&headers, image.data() + header_offset, sizeof headers);
+  EXPECT_EQ(
+      headers.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT]
+          .VirtualAddress,
+      0u);
 }
 
 }  // namespace

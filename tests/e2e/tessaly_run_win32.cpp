@@ -217,6 +217,7 @@ SeenBox TessalyRun::ReadAndDismissBox() {
     ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
   }
   if (search.found == nullptr) return seen;
+  NoteWindows();
   HWND box = search.found;
   seen.found = true;
   ::Sleep(300);  // Let it paint before its icon is read off the screen.

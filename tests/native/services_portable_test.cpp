@@ -63,20 +63,18 @@ TEST(ChooseEncodingTest, MarkDecidesElseUtf8ValidityDoes) {
 
 TEST(IsValidUtf8Test, AcceptsWellFormedAndRejectsTheRest) {
   using namespace std::string_view_literals;
-  for (const std::string_view valid : {
-           ""sv, "ascii only, longer than eight bytes\n"sv, "\0"sv,
-           "\xC2\x80"sv, "\xDF\xBF"sv, "\xE0\xA0\x80"sv,
-           "\xED\x9F\xBF"sv, "\xEE\x80\x80"sv, "\xEF\xBF\xBF"sv,
-           "\xF0\x90\x80\x80"sv, "\xF4\x8F\xBF\xBF"sv,
-           "12345678\xF0\x9F\x98\x80abc"sv}) {
+  for (const std::string_view valid :
+       {""sv, "ascii only, longer than eight bytes\n"sv, "\0"sv, "\xC2\x80"sv,
+        "\xDF\xBF"sv, "\xE0\xA0\x80"sv, "\xED\x9F\xBF"sv, "\xEE\x80\x80"sv,
+        "\xEF\xBF\xBF"sv, "\xF0\x90\x80\x80"sv, "\xF4\x8F\xBF\xBF"sv,
+        "12345678\xF0\x9F\x98\x80abc"sv}) {
     EXPECT_TRUE(IsValidUtf8(valid)) << valid.size() << " bytes";
   }
-  for (const std::string_view invalid : {
-           "\x80"sv, "\xBF"sv, "\xC0\x80"sv, "\xC1\xBF"sv,
-           "\xE0\x9F\xBF"sv, "\xED\xA0\x80"sv, "\xF0\x8F\xBF\xBF"sv,
-           "\xF4\x90\x80\x80"sv, "\xF5\x80\x80\x80"sv, "\xFF"sv,
-           "\xC3"sv, "\xE2\x82"sv, "\xF0\x9F\x98"sv, "\xC3\x28"sv,
-           "12345678\xE9"sv}) {
+  for (const std::string_view invalid :
+       {"\x80"sv, "\xBF"sv, "\xC0\x80"sv, "\xC1\xBF"sv, "\xE0\x9F\xBF"sv,
+        "\xED\xA0\x80"sv, "\xF0\x8F\xBF\xBF"sv, "\xF4\x90\x80\x80"sv,
+        "\xF5\x80\x80\x80"sv, "\xFF"sv, "\xC3"sv, "\xE2\x82"sv,
+        "\xF0\x9F\x98"sv, "\xC3\x28"sv, "12345678\xE9"sv}) {
     EXPECT_FALSE(IsValidUtf8(invalid)) << invalid.size() << " bytes";
   }
 }

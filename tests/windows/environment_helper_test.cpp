@@ -124,6 +124,52 @@ TEST(ScratchFilePathTest, NeverOpensANameThatIsAlreadyTaken) {
   ::DeleteFileW(chosen.c_str());
 }
 
+// Wine's CreateSymbolicLinkW reports success and makes nothing, so the link
+// is made by the host's ln, which Wine starts as a Unix program.
+bool PlantLink(const std::wstring& folder, const std::wstring& link_name,
+               const std::wstring& target_name) {
+  std::wstring command = L"/bin/ln -s " + target_name + L' ' + link_name;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE,
+                        0, nullptr, folder.c_str(), &startup, &process)) {
+    return false;
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  // A Unix process's handle does not signal its end: wait for the link.
+  const std::wstring link = folder + link_name;
+  for (int i = 0; i < 250; ++i) {
+    if (::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES)
+      return true;
+    ::Sleep(20);
+  }
+  return false;
+}
+
+TEST(ScratchFilePathTest, NeverFollowsALinkPlantedUnderItsName) {
+  std::vector<std::uint32_t> randoms = {11, 12};
+  std::size_t next = 0;
+  Win32EnvironmentHelper environment([&] { return randoms[next++]; });
+  const std::wstring temp = TempFolder();
+  const DWORD process_id = ::GetCurrentProcessId();
+  const std::wstring link_name = W(ScratchFileName(u"Tessaly", process_id, 11));
+  const std::wstring victim = temp + L"tessaly-victim.txt";
+  WriteBytes(victim, "victim");
+  ASSERT_TRUE(PlantLink(temp, link_name, L"tessaly-victim.txt"));
+
+  const std::wstring chosen =
+      W(ToText(environment.ScratchFilePath(u"Tessaly")));
+  EXPECT_EQ(chosen, temp + W(ScratchFileName(u"Tessaly", process_id, 12)));
+  EXPECT_EQ(ReadBytes(victim), "victim");
+  EXPECT_EQ(ReadBytes(temp + link_name), "victim") << "the link was replaced";
+
+  ::DeleteFileW((temp + link_name).c_str());
+  ::DeleteFileW(victim.c_str());
+  ::DeleteFileW(chosen.c_str());
+}
+
 TEST(ScratchFilePathTest, GivesUpWhenEveryNameIsTaken) {
   Win32EnvironmentHelper environment([] { return 7u; });
   const std::wstring planted =

@@ -118,6 +118,22 @@ TEST(ReadTextFileTest, LockedOrMissingFileFailsWithTheSystemsCode) {
   }
 }
 
+TEST(ReadTextFileTest, AFileRemovedAfterTheCheckFailsCleanly) {
+  ScopedFolder folder;
+  const std::wstring path = folder / L"doomed.txt";
+  WriteBytes(path, "x");
+  Win32FileHelper files;
+  ASSERT_NE(files.FileExists(T(path)), 0);
+  ASSERT_TRUE(::DeleteFileW(path.c_str()));
+  try {
+    files.ReadTextFile(T(path));
+    ADD_FAILURE() << "a removed file was read";
+  } catch (const ServiceError& error) {
+    EXPECT_EQ(error.system_code(),
+              static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+  }
+}
+
 TEST(WriteTextFileTest, WritesUtf16WithAMarkAndReadsBackUnchanged) {
   ScopedFolder folder;
   const std::wstring path = folder / L"out.txt";

@@ -4,6 +4,8 @@
 : "${TESSALY_WINE_DIR:?TESSALY_WINE_DIR must name the folder setup.sh prepared}"
 export WINEPREFIX="${WINEPREFIX:-$TESSALY_WINE_DIR/pristine}"
 export WINEDEBUG="${WINEDEBUG:--all}"
+# Wine takes the ANSI code page from the locale: 1252 under C.UTF-8.
+export LC_ALL=C.UTF-8
 if [ -f "$TESSALY_WINE_DIR/display" ]; then
   DISPLAY=":$(cat "$TESSALY_WINE_DIR/display")"
   export DISPLAY
