@@ -82,10 +82,10 @@ Variant Win32EnvironmentHelper::ScratchFilePath(const Text& word) {
     const Text path =
         FromWide(temp_folder) + ScratchFileName(word, process_id, random_());
     // CREATE_NEW fails on any name already there, a link included, so
-    // nothing planted is ever opened or followed.
-    UniqueHandle file =
-        OwnHandle(::CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // nothing planted is ever opened; and a reparse point is never followed.
+    UniqueHandle file = OwnHandle(::CreateFileW(
+        Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (file) return path;
     error = ::GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
