@@ -28,55 +28,68 @@ std::string_view::size_type CheckedSize(LONGLONG size, const Text& path) {
   return static_cast<std::string_view::size_type>(size);
 }
 
+char16_t Utf16Unit(std::string_view bytes, std::size_t index, bool big_endian) {
+  const auto first = static_cast<unsigned char>(bytes[2 * index]);
+  const auto second = static_cast<unsigned char>(bytes[2 * index + 1]);
+  return big_endian ? static_cast<char16_t>(first << 8 | second)
+                    : static_cast<char16_t>(second << 8 | first);
+}
+
+// Decoded text is given room for one more unit per line feed, so that the
+// line-end conversion can widen it in place instead of copying it.
 Text DecodeUtf16(std::string_view bytes, bool big_endian) {
-  Text text(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto first = static_cast<unsigned char>(bytes[2 * i]);
-    const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-    text[i] = big_endian ? static_cast<char16_t>(first << 8 | second)
-                         : static_cast<char16_t>(second << 8 | first);
-  }
+  const std::size_t whole_units = bytes.size() / 2;
   // A lone last byte is half a character: show that something is there.
-  if (bytes.size() % 2 != 0) text += kReplacementCharacter;
+  const std::size_t units = whole_units + bytes.size() % 2;
+  std::size_t line_feeds = 0;
+  for (std::size_t i = 0; i < whole_units; ++i) {
+    line_feeds += Utf16Unit(bytes, i, big_endian) == u'\n';
+  }
+  Text text;
+  text.reserve(units + line_feeds);
+  OverwriteText(text, units, [&](char16_t* out, std::size_t) {
+    for (std::size_t i = 0; i < whole_units; ++i) {
+      out[i] = Utf16Unit(bytes, i, big_endian);
+    }
+    if (units != whole_units) out[whole_units] = kReplacementCharacter;
+    return units;
+  });
   return text;
 }
 
-void DecodeCodePage(std::string_view bytes, UINT code_page, const Text& path,
-                    Text& text) {
-  const int byte_count = static_cast<int>(bytes.size());
-  const int length =
-      ::MultiByteToWideChar(code_page, 0, bytes.data(), byte_count, nullptr, 0);
-  if (length == 0) {
-    const DWORD error = ::GetLastError();
-    Fail(error, u"Text umwandeln", path);
-  }
-  text.resize(static_cast<std::size_t>(length));
-  if (::MultiByteToWideChar(code_page, 0, bytes.data(), byte_count,
-                            reinterpret_cast<wchar_t*>(text.data()),
-                            length) == 0) {
-    const DWORD error = ::GetLastError();
-    Fail(error, u"Text umwandeln", path);
-  }
+Text DecodeCodePage(std::string_view bytes, UINT code_page, const Text& path) {
+  // A byte never gives more than one unit, in UTF-8 as in any ANSI code
+  // page, and a line feed byte is always a line feed.
+  const std::size_t line_feeds = std::count(bytes.begin(), bytes.end(), '\n');
+  Text text;
+  text.reserve(bytes.size() + line_feeds);
+  DWORD error = ERROR_SUCCESS;
+  OverwriteText(text, bytes.size(), [&](char16_t* out, std::size_t room) {
+    const int length = ::MultiByteToWideChar(
+        code_page, 0, bytes.data(), static_cast<int>(bytes.size()),
+        reinterpret_cast<wchar_t*>(out), static_cast<int>(room));
+    if (length == 0) error = ::GetLastError();
+    return static_cast<std::size_t>(length);
+  });
+  if (text.empty()) Fail(error, u"Text umwandeln", path);
+  return text;
 }
 
 Text Decode(std::string_view bytes, const Text& path) {
   const EncodingChoice choice = ChooseEncoding(bytes);
   bytes.remove_prefix(choice.mark_length);
-  Text text;
-  if (bytes.empty()) return text;
+  if (bytes.empty()) return Text();
   switch (choice.encoding) {
     case TextEncoding::kUtf16Le:
       return DecodeUtf16(bytes, /*big_endian=*/false);
     case TextEncoding::kUtf16Be:
       return DecodeUtf16(bytes, /*big_endian=*/true);
     case TextEncoding::kUtf8:
-      DecodeCodePage(bytes, CP_UTF8, path, text);
-      return text;
+      return DecodeCodePage(bytes, CP_UTF8, path);
     case TextEncoding::kAnsi:
-      DecodeCodePage(bytes, CP_ACP, path, text);
-      return text;
+      return DecodeCodePage(bytes, CP_ACP, path);
   }
-  return text;
+  return Text();
 }
 
 void WriteAll(HANDLE file, const char* data, std::size_t size,

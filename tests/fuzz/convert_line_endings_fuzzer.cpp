@@ -33,5 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       tessaly::ModAsciiConvert::ConvertLineEndings(text);
   if (converted.size() != text.size() + line_feeds) std::abort();
   if (converted != expected) std::abort();
+
+  // The same with room to widen in place.
+  tessaly::Text roomy = text;
+  roomy.reserve(expected.size());
+  if (tessaly::ModAsciiConvert::ConvertLineEndings(std::move(roomy)) !=
+      expected) {
+    std::abort();
+  }
   return 0;
 }

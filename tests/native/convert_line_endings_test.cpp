@@ -34,6 +34,31 @@ TEST(ConvertLineEndingsTest, TurnsEachLineFeedIntoCarriageReturnLineFeed) {
   }
 }
 
+TEST(ConvertLineEndingsTest, WidensInPlaceWhenThereIsRoomAndCopiesOtherwise) {
+  Text input;
+  for (int line = 0; line < 300; ++line) {
+    input += Text(static_cast<std::size_t>(line % 13), u'x') + u"\r\n";
+  }
+  input += u"no line feed at the end";
+  Text expected;
+  for (char16_t unit : input) {
+    if (unit == u'\n') expected += u'\r';
+    expected += unit;
+  }
+
+  Text roomy = input;
+  roomy.reserve(expected.size());
+  const char16_t* buffer = roomy.data();
+  const Text widened = ConvertLineEndings(std::move(roomy));
+  EXPECT_EQ(widened.data(), buffer) << "the text was copied";
+  EXPECT_EQ(Printable(widened), Printable(expected));
+
+  Text tight = input;
+  tight.shrink_to_fit();
+  EXPECT_EQ(Printable(ConvertLineEndings(std::move(tight))),
+            Printable(expected));
+}
+
 TEST(ConvertLineEndingsTest, GrowsByOneUnitPerLineFeedAndKeepsTheRest) {
   Text input;
   for (int i = 0; i < 5000; ++i) {

@@ -67,7 +67,8 @@ TEST(IsValidUtf8Test, AcceptsWellFormedAndRejectsTheRest) {
        {""sv, "ascii only, longer than eight bytes\n"sv, "\0"sv, "\xC2\x80"sv,
         "\xDF\xBF"sv, "\xE0\xA0\x80"sv, "\xED\x9F\xBF"sv, "\xEE\x80\x80"sv,
         "\xEF\xBF\xBF"sv, "\xF0\x90\x80\x80"sv, "\xF4\x8F\xBF\xBF"sv,
-        "12345678\xF0\x9F\x98\x80abc"sv}) {
+        "12345678\xF0\x9F\x98\x80"
+        "abc"sv}) {
     EXPECT_TRUE(IsValidUtf8(valid)) << valid.size() << " bytes";
   }
   for (const std::string_view invalid :

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "services/scratch_name.h"
 #include "services/service_error.h"
 #include "services/services_win32.h"
@@ -71,6 +73,21 @@ TEST(ReadTextFileTest, ByteOrderMarkOrValidityDecidesTheEncoding) {
               LittleEndianBytes(c.expected))
         << c.what;
     EXPECT_EQ(ReadBytes(path), c.bytes) << c.what << ": file changed";
+  }
+}
+
+TEST(ReadTextFileTest, LeavesRoomToWidenEachLineFeedInPlace) {
+  ScopedFolder folder;
+  Win32FileHelper files;
+  const std::string lines =
+      std::string(100, 'x') + "\n" + std::string(50, 'y') + "\n";
+  for (const std::string& bytes :
+       {lines, "\xFF\xFE" + LittleEndianBytes(u"a\nb\nc\n" +
+                                              std::u16string(100, u'z'))}) {
+    WriteBytes(folder / L"in.txt", bytes);
+    const Text text = files.ReadTextFile(T(folder / L"in.txt"));
+    const auto line_feeds = std::count(text.begin(), text.end(), u'\n');
+    EXPECT_GE(text.capacity(), text.size() + line_feeds);
   }
 }
 
