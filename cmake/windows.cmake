@@ -3,6 +3,9 @@ enable_language(RC)
 
 # Static, so the programs import only the system's own DLLs.
 add_link_options(-static)
+# SSE2, which every x86 processor since 2003 has and Windows 8 and later
+# require, lets the conversion scan eight units at a time.
+add_compile_options(-msse2 -mfpmath=sse)
 
 add_library(tessaly_win32 STATIC
   services/command_line_win32.cpp
