@@ -2,7 +2,8 @@
 // given, then ends. Into the folder named by TESSALY_RECORD_DIR it writes,
 // named by its process id: <pid>.cmdline, its command line as UTF-16LE;
 // <pid>.exe, the path it was started from; <pid>.cwd, its current folder;
-// and <pid>.copy, a copy of the file named by its first argument.
+// and <pid>.copy, a copy of the file named by its first argument, unless
+// TESSALY_RECORD_NO_COPY is set (for big files).
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -44,7 +45,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int count = 0;
   wchar_t** arguments = ::CommandLineToArgvW(command_line, &count);
   int status = 0;
-  if (arguments != nullptr && count >= 2 &&
+  const bool copy =
+      ::GetEnvironmentVariableW(L"TESSALY_RECORD_NO_COPY", nullptr, 0) == 0;
+  if (copy && arguments != nullptr && count >= 2 &&
       !::CopyFileW(arguments[1], (record + L".copy").c_str(), TRUE)) {
     status = 4;
   }

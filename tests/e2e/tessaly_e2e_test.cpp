@@ -58,26 +58,6 @@ TEST(RunTimeReportTest, AFileThatCannotBeReadIsReportedInGerman) {
   original.Check();
 }
 
-TEST(RunTimeReportTest, AFileTooLargeForMemoryIsReportedNotACrash) {
-  ScopedFolder folder;
-  const std::wstring path = folder / L"huge.log";
-  // Sparse: three gigabytes that take no room on disk.
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  LARGE_INTEGER size;
-  size.QuadPart = 3LL << 30;
-  ASSERT_TRUE(::SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
-  ASSERT_TRUE(::SetEndOfFile(file));
-  ::CloseHandle(file);
-
-  TessalyRun run(L'"' + path + L'"');
-  ExpectReport(run.ReadAndDismissBox(), ERROR_NOT_ENOUGH_MEMORY,
-               L"Datei lesen \"" + path + L'"');
-  EXPECT_EQ(run.ExitStatus(), 1u);
-  EXPECT_EQ(run.ProcessesStarted(), 1u);
-}
-
 // Notepad here is the stand-in, which records how it was started.
 using ConversionTest = EditorRunTest;
 
