@@ -9,6 +9,6 @@ apt-get update -q
 apt-get install -y -q --no-install-recommends \
   cmake ninja-build g++ clang libclang-rt-14-dev python3 \
   g++-mingw-w64-i686 \
-  googletest \
+  googletest libbenchmark-dev time \
   wine wine32:i386 \
   xvfb xdotool imagemagick
