@@ -13,6 +13,18 @@ namespace {
 
 Text T(const std::wstring& wide) { return FromWide(wide); }
 
+// Reading fails with the system's code, and the failure names the file.
+void ExpectReadFails(Win32FileHelper& files, const std::wstring& path,
+                     DWORD code) {
+  try {
+    files.ReadTextFile(T(path));
+    ADD_FAILURE() << "read a file that should have failed";
+  } catch (const ServiceError& error) {
+    EXPECT_EQ(error.system_code(), static_cast<std::uint32_t>(code));
+    EXPECT_EQ(error.operation(), u"Datei öffnen \"" + T(path) + u'"');
+  }
+}
+
 TEST(FileExistsTest, OnlyFilesOnDiskExist) {
   ScopedFolder folder;
   WriteBytes(folder / L"file.txt", "x");
@@ -117,22 +129,9 @@ TEST(ReadTextFileTest, LockedOrMissingFileFailsWithTheSystemsCode) {
                     FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   Win32FileHelper files;
-  try {
-    files.ReadTextFile(T(path));
-    ADD_FAILURE() << "a file held without sharing was read";
-  } catch (const ServiceError& error) {
-    EXPECT_EQ(error.system_code(),
-              static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(error.operation(), u"Datei öffnen \"" + T(path) + u'"');
-  }
+  ExpectReadFails(files, path, ERROR_SHARING_VIOLATION);
   ::CloseHandle(holder);
-  try {
-    files.ReadTextFile(T(folder / L"missing.txt"));
-    ADD_FAILURE() << "a missing file was read";
-  } catch (const ServiceError& error) {
-    EXPECT_EQ(error.system_code(),
-              static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
-  }
+  ExpectReadFails(files, folder / L"missing.txt", ERROR_FILE_NOT_FOUND);
 }
 
 TEST(ReadTextFileTest, AFileRemovedAfterTheCheckFailsCleanly) {
@@ -142,13 +141,7 @@ TEST(ReadTextFileTest, AFileRemovedAfterTheCheckFailsCleanly) {
   Win32FileHelper files;
   ASSERT_NE(files.FileExists(T(path)), 0);
   ASSERT_TRUE(::DeleteFileW(path.c_str()));
-  try {
-    files.ReadTextFile(T(path));
-    ADD_FAILURE() << "a removed file was read";
-  } catch (const ServiceError& error) {
-    EXPECT_EQ(error.system_code(),
-              static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
-  }
+  ExpectReadFails(files, path, ERROR_FILE_NOT_FOUND);
 }
 
 TEST(WriteTextFileTest, WritesUtf16WithAMarkAndReadsBackUnchanged) {
