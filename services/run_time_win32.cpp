@@ -60,6 +60,14 @@ int RunMain() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Load DLLs only from System32, never from the current or program folder.
-  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Looked up rather than imported: Vista and an unpatched Windows 7 lack
+  // it, and the program must still start there.
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  const auto set_default_dll_directories = reinterpret_cast<SetDirectories>(
+      reinterpret_cast<void*>(::GetProcAddress(
+          ::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (set_default_dll_directories != nullptr) {
+    set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
   return tessaly::RunMain();
 }
