@@ -83,6 +83,7 @@ TEST(PathMessageTest, WhatIsNotOneFileOnDiskIsNotFound) {
   ScopedFolder folder;
   const std::wstring file = folder / L"file.txt";
   WriteBytes(file, "x");
+  const Unchanged original(file);
   const struct {
     std::wstring argument;
     std::wstring shown;
@@ -101,6 +102,7 @@ TEST(PathMessageTest, WhatIsNotOneFileOnDiskIsNotFound) {
     EXPECT_EQ(run.ExitStatus(), 0u) << Narrow(c.argument);
     EXPECT_EQ(run.ProcessesStarted(), 1u) << Narrow(c.argument);
   }
+  original.Check();
 }
 
 TEST(PathMessageTest, ACommandLineOfTabsAsksForAnArgument) {
