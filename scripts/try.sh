@@ -12,7 +12,7 @@ demo="$root/build/demo"
 export WINEPREFIX="$demo/prefix" WINEDEBUG=-all
 mkdir -p "$demo"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  WINEARCH=win32 wineboot -i 2>/dev/null
+  WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32 wineboot -i 2>/dev/null
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wineserver -w
 fi

@@ -15,7 +15,9 @@ unset DISPLAY
 
 if [ ! -f "$wine_dir/pristine/system.reg" ]; then
   rm -rf "$wine_dir/pristine"
-  WINEPREFIX="$wine_dir/pristine" WINEARCH=win32 wineboot -i
+  # No Mono or Gecko: nothing here needs them, and their installers ask.
+  WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX="$wine_dir/pristine" \
+    WINEARCH=win32 wineboot -i
   # Xvfb has no window manager: unmanaged windows close without Wine's
   # two-second wait. A crash must not leave a dialog waiting.
   WINEPREFIX="$wine_dir/pristine" wine reg add 'HKCU\Software\Wine\X11 Driver' \
