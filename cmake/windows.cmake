@@ -48,9 +48,16 @@ set_source_files_properties(resources/tessaly.rc PROPERTIES
 add_executable(Tessaly WIN32 services/run_time_win32.cpp resources/tessaly.rc)
 target_include_directories(Tessaly PRIVATE resources "${resource_dir}")
 target_link_libraries(Tessaly PRIVATE tessaly_win32)
+target_link_options(Tessaly PRIVATE -municode $<$<CONFIG:Release>:-s>)
+
+# The 64-bit build exists to test the same sources where 32-bit programs
+# cannot run; only the 32-bit one ships.
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+  return()
+endif()
+
 # A 32-bit viewer of big files wants all the address space it can get.
-target_link_options(Tessaly PRIVATE -municode -Wl,--large-address-aware
-  $<$<CONFIG:Release>:-s>)
+target_link_options(Tessaly PRIVATE -Wl,--large-address-aware)
 
 # The release zip: Tessaly.exe, with the README and the licence as text
 # files with Windows line ends, for Notepad.

@@ -1,14 +1,16 @@
 #!/bin/bash
 # Installs what building and testing Tessaly needs on Debian 12, as root:
-# CMake and Ninja, g++ and clang (with libFuzzer), mingw-w64 for 32-bit Windows,
-# GoogleTest's sources, 32-bit Wine, Xvfb, and the tools the screenshot uses.
+# CMake and Ninja, g++ and clang (with libFuzzer), mingw-w64 for 32-bit and
+# 64-bit Windows, GoogleTest's sources, 32-bit and 64-bit Wine, Xvfb, and the
+# tools the screenshot uses. 32-bit Wine installs on any x86-64 machine, even
+# one whose kernel cannot run it; the tests then use 64-bit Wine alone.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 dpkg --add-architecture i386
 apt-get update -q
 apt-get install -y -q --no-install-recommends \
   cmake ninja-build g++ clang libclang-rt-14-dev python3 \
-  g++-mingw-w64-i686 \
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
   googletest libbenchmark-dev time \
-  wine wine32:i386 \
+  wine wine32:i386 wine64 \
   xvfb xdotool imagemagick

@@ -1,5 +1,6 @@
-// Reads the program's identity back from the built Tessaly.exe: version
-// information, icon, the form's template, the manifest and the PE header.
+// Reads the program's identity back from the shipped 32-bit Tessaly.exe:
+// version information, icon, the form's template, the manifest and the PE
+// header. The 64-bit test build reads that same file, as data.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -18,7 +19,14 @@ namespace {
 
 constexpr WORD kGerman = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
 
-std::wstring ExePath() { return BuildFolder() + L"\\Tessaly.exe"; }
+// TESSALY_SHIPPED_EXE names it; without it, the one beside this program.
+std::wstring ExePath() {
+  wchar_t path[MAX_PATH];
+  const DWORD length =
+      ::GetEnvironmentVariableW(L"TESSALY_SHIPPED_EXE", path, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) return std::wstring(path, length);
+  return BuildFolder() + L"\\Tessaly.exe";
+}
 
 // The exe's resources, loaded as data.
 class Resources : public ::testing::Test {

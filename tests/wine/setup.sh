@@ -1,14 +1,17 @@
 #!/bin/sh
-# Prepares what the Windows tests run in, under $1:
-#   pristine/  a fresh 32-bit Wine prefix, tuned for tests, with Wine's own
-#              Notepad;
-#   stand-in/  a copy of it whose C:\windows\notepad.exe is $2, a program
-#              that records how it was started;
+# setup.sh BITS DIR STAND_IN prepares what the Windows tests of one build
+# (BITS: 32 or 64) run in, under DIR:
+#   pristine/  a fresh Wine prefix of that width, tuned for tests, with
+#              Wine's own Notepad;
+#   stand-in/  a copy of it whose C:\windows\notepad.exe is STAND_IN, a
+#              program that records how it was started;
 #   display    the number of an Xvfb display started for the tests, whose
 #              process id is in xvfb.pid.
 set -eu
-wine_dir=$1
-stand_in=$2
+. "$(dirname "$0")/wine-env.sh"
+wine_env "$1"
+wine_dir=$2
+stand_in=$3
 mkdir -p "$wine_dir"
 export WINEDEBUG=-all
 unset DISPLAY
@@ -17,12 +20,12 @@ if [ ! -f "$wine_dir/pristine/system.reg" ]; then
   rm -rf "$wine_dir/pristine"
   # No Mono or Gecko: nothing here needs them, and their installers ask.
   WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX="$wine_dir/pristine" \
-    WINEARCH=win32 wineboot -i
+    "$WINE" wineboot -i
   # Xvfb has no window manager: unmanaged windows close without Wine's
   # two-second wait. A crash must not leave a dialog waiting.
-  WINEPREFIX="$wine_dir/pristine" wine reg add 'HKCU\Software\Wine\X11 Driver' \
-    /v Managed /d N /f
-  WINEPREFIX="$wine_dir/pristine" wine reg add 'HKCU\Software\Wine\WineDbg' \
+  WINEPREFIX="$wine_dir/pristine" "$WINE" reg add \
+    'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  WINEPREFIX="$wine_dir/pristine" "$WINE" reg add 'HKCU\Software\Wine\WineDbg' \
     /v ShowCrashDialog /t REG_DWORD /d 0 /f
   WINEPREFIX="$wine_dir/pristine" wineserver -w
 fi
@@ -31,8 +34,8 @@ rm -rf "$wine_dir/stand-in"
 cp -a "$wine_dir/pristine" "$wine_dir/stand-in"
 cp "$stand_in" "$wine_dir/stand-in/drive_c/windows/notepad.exe"
 # Without this Wine keeps starting its built-in Notepad.
-WINEPREFIX="$wine_dir/stand-in" wine reg add 'HKCU\Software\Wine\DllOverrides' \
-  /v notepad.exe /d native /f
+WINEPREFIX="$wine_dir/stand-in" "$WINE" reg add \
+  'HKCU\Software\Wine\DllOverrides' /v notepad.exe /d native /f
 WINEPREFIX="$wine_dir/stand-in" wineserver -w
 
 "$(dirname "$0")/xvfb.sh" start "$wine_dir"
