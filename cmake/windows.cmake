@@ -48,7 +48,16 @@ set_source_files_properties(resources/tessaly.rc PROPERTIES
 add_executable(Tessaly WIN32 services/run_time_win32.cpp resources/tessaly.rc)
 target_include_directories(Tessaly PRIVATE resources "${resource_dir}")
 target_link_libraries(Tessaly PRIVATE tessaly_win32)
-target_link_options(Tessaly PRIVATE -municode $<$<CONFIG:Release>:-s>)
+# No link time in the header, so that the same sources give the same bytes.
+# Terminal-server aware: without it a Remote Desktop server gives the
+# program a private Windows folder per user, with no Notepad in it.
+target_link_options(Tessaly PRIVATE -municode -Wl,--no-insert-timestamp
+  -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware $<$<CONFIG:Release>:-s>)
+# The linker leaves the PE checksum 0; fill it in as Windows computes it.
+add_custom_command(TARGET Tessaly POST_BUILD
+  COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/pe_checksum.py"
+          "$<TARGET_FILE:Tessaly>"
+  VERBATIM)
 
 # The 64-bit build exists to test the same sources where 32-bit programs
 # cannot run; only the 32-bit one ships.
@@ -59,17 +68,21 @@ endif()
 # A 32-bit viewer of big files wants all the address space it can get.
 target_link_options(Tessaly PRIVATE -Wl,--large-address-aware)
 
-# The release zip: Tessaly.exe, with the README and the licence as text
-# files with Windows line ends, for Notepad.
-set(package_text_dir "${PROJECT_BINARY_DIR}/package-text")
-configure_file(README.md "${package_text_dir}/README.txt" @ONLY NEWLINE_STYLE CRLF)
-configure_file(LICENSE "${package_text_dir}/LICENSE.txt" @ONLY NEWLINE_STYLE CRLF)
-install(TARGETS Tessaly RUNTIME DESTINATION .)
-install(FILES "${package_text_dir}/README.txt" "${package_text_dir}/LICENSE.txt"
-  DESTINATION .)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME Tessaly)
-set(CPACK_PACKAGE_FILE_NAME
-  "Tessaly-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}-win32")
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-include(CPack)
+# The release: Tessaly.exe, the user's guide as README.txt and the licence,
+# the two text files with Windows line ends for Notepad, in a zip whose
+# bytes depend only on the sources; SHA256SUMS beside it.
+set(release_text_dir "${PROJECT_BINARY_DIR}/release-text")
+configure_file(docs/user-guide.txt "${release_text_dir}/README.txt" @ONLY
+  NEWLINE_STYLE CRLF)
+configure_file(LICENSE "${release_text_dir}/LICENSE.txt" @ONLY
+  NEWLINE_STYLE CRLF)
+set(TESSALY_RELEASE_ZIP "${PROJECT_BINARY_DIR}/Tessaly-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}-win32.zip")
+add_custom_target(package
+  COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/release_zip.py"
+          --source-dir "${PROJECT_SOURCE_DIR}" --zip "${TESSALY_RELEASE_ZIP}"
+          "$<TARGET_FILE:Tessaly>" "${release_text_dir}/README.txt"
+          "${release_text_dir}/LICENSE.txt"
+  BYPRODUCTS "${TESSALY_RELEASE_ZIP}" "${PROJECT_BINARY_DIR}/SHA256SUMS"
+  COMMENT "Packing ${TESSALY_RELEASE_ZIP}"
+  VERBATIM)
+add_dependencies(package Tessaly)

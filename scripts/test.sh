@@ -25,4 +25,6 @@ else
   echo "Windows tests: the 64-bit build only, under 64-bit Wine; the 32-bit Tessaly.exe was built but is not run ($WINDOWS_WAY_WHY)."
 fi
 ctest --preset windows64 || status=1
+# The release, built twice from fresh copies: the same bytes. No Wine.
+ctest --preset release || status=1
 exit $status

@@ -28,7 +28,9 @@ class EnvironmentHelper {
 
   /// The absolute path named by a command line's argument text: spaces and
   /// tabs around it are ignored; a leading double quote takes what stands up
-  /// to the next one; otherwise the whole text is the path.
+  /// to the next one; otherwise the whole text is the path, unless it names
+  /// nothing and the text up to its first blank names a file, as when
+  /// Windows passes several files.
   virtual Text PathFromCommandLine(const Text& command_text) = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <stdlib.h>
 
+#include "services/long_path.h"
 #include "services/scratch_name.h"
 #include "services/services_win32.h"
 #include "services/win32_support_win32.h"
@@ -41,6 +42,26 @@ std::uint32_t CryptoRandom() {
   return value;
 }
 
+Text FullPath(const Text& path) {
+  return FromWide(CallWithGrowingBuffer(
+      [&path](DWORD size, wchar_t* buffer) {
+        return ::GetFullPathNameW(Wide(path), size, buffer, nullptr);
+      },
+      u"Pfad auflösen", path));
+}
+
+bool Exists(const Text& full_path) {
+  return ::GetFileAttributesW(Wide(ExtendedLengthPath(full_path))) !=
+         INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFile(const Text& full_path) {
+  const DWORD attributes =
+      ::GetFileAttributesW(Wide(ExtendedLengthPath(full_path)));
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 Text TrimBlanks(const Text& text) {
   const std::size_t first = text.find_first_not_of(u" \t");
   if (first == Text::npos) return Text();
@@ -56,19 +77,30 @@ Win32EnvironmentHelper::Win32EnvironmentHelper(RandomSource random)
 Text Win32EnvironmentHelper::SpecialFolderPath(std::int32_t folder_id,
                                                std::int32_t user_token,
                                                std::int32_t flags) {
-  // SHGetFolderPathW answers CSIDL_WINDOWS with the system's Windows folder,
-  // also under Terminal Services, where GetWindowsDirectoryW is per user.
-  wchar_t buffer[MAX_PATH] = {};
-  const HRESULT result = ::SHGetFolderPathW(
-      nullptr, folder_id,
-      reinterpret_cast<HANDLE>(static_cast<INT_PTR>(user_token)),
-      static_cast<DWORD>(flags), buffer);
-  if (FAILED(result)) {
-    Fail(static_cast<DWORD>(result), u"Systemordner ermitteln");
+  std::wstring path;
+  if (folder_id == CSIDL_WINDOWS) {
+    // On a terminal server a program that is not marked terminal-server
+    // aware gets a private Windows folder per user, from
+    // GetWindowsDirectoryW and CSIDL_WINDOWS alike; this names the shared
+    // one, where Notepad is, in any case.
+    path = CallWithGrowingBuffer(
+        [](DWORD size, wchar_t* buffer) {
+          return ::GetSystemWindowsDirectoryW(buffer, size);
+        },
+        u"Systemordner ermitteln");
+  } else {
+    wchar_t buffer[MAX_PATH] = {};
+    const HRESULT result = ::SHGetFolderPathW(
+        nullptr, folder_id,
+        reinterpret_cast<HANDLE>(static_cast<INT_PTR>(user_token)),
+        static_cast<DWORD>(flags), buffer);
+    if (FAILED(result)) {
+      Fail(static_cast<DWORD>(result), u"Systemordner ermitteln");
+    }
+    path = buffer;
   }
-  std::wstring_view path(buffer);
   // A drive's root keeps its backslash; any other path loses it.
-  while (path.size() > 3 && path.back() == L'\\') path.remove_suffix(1);
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
   return FromWide(path);
 }
 
@@ -98,16 +130,20 @@ Variant Win32EnvironmentHelper::ScratchFilePath(const Text& word) {
 
 Text Win32EnvironmentHelper::PathFromCommandLine(const Text& command_text) {
   Text path = TrimBlanks(command_text);
-  if (!path.empty() && path.front() == u'"') {
+  const bool quoted = !path.empty() && path.front() == u'"';
+  if (quoted) {
     const std::size_t closing = path.find(u'"', 1);
     path = path.substr(1, closing == Text::npos ? Text::npos : closing - 1);
   }
   if (path.empty()) return path;
-  return FromWide(CallWithGrowingBuffer(
-      [&path](DWORD size, wchar_t* buffer) {
-        return ::GetFullPathNameW(Wide(path), size, buffer, nullptr);
-      },
-      u"Pfad auflösen", path));
+  const Text full_path = FullPath(path);
+  const std::size_t blank = path.find_first_of(u" \t");
+  if (quoted || blank == Text::npos || Exists(full_path)) return full_path;
+  // Send To and dropping pass every file selected, quoting only paths with
+  // a space in them. When the whole text names nothing, a first path that
+  // names a file is the one meant.
+  const Text first_path = FullPath(path.substr(0, blank));
+  return IsFile(first_path) ? first_path : full_path;
 }
 
 }  // namespace tessaly

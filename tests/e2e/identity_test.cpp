@@ -13,6 +13,8 @@
 
 #include "tests/e2e/tessaly_run_win32.h"
 #include "tests/windows/test_files_win32.h"
+// After windows.h, which it needs.
+#include <imagehlp.h>
 
 namespace tessaly::testing {
 namespace {
@@ -289,6 +291,24 @@ TEST(ExecutableTest, IsA32BitLargeAddressAwareGuiProgram) {
             0);
   EXPECT_EQ(headers.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
   EXPECT_EQ(headers.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+  // A terminal server gives a program without the flag a private Windows
+  // folder, with no Notepad in it.
+  for (const WORD flag : {IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE,
+                          IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE,
+                          IMAGE_DLLCHARACTERISTICS_NX_COMPAT}) {
+    EXPECT_EQ(headers.OptionalHeader.DllCharacteristics & flag, flag)
+        << std::hex << flag;
+  }
+  EXPECT_EQ(headers.FileHeader.TimeDateStamp, 0u) << "no link time";
+}
+
+TEST(ExecutableTest, CheckSumIsWhatWindowsComputes) {
+  DWORD in_header = 0;
+  DWORD computed = 0;
+  ASSERT_EQ(::MapFileAndCheckSumW(ExePath().c_str(), &in_header, &computed),
+            static_cast<DWORD>(CHECKSUM_SUCCESS));
+  EXPECT_NE(computed, 0u);
+  EXPECT_EQ(in_header, computed);
 }
 
 // The names of the DLLs an image imports at load time, read from its

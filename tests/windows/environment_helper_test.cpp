@@ -61,6 +61,38 @@ TEST(PathFromCommandLineTest, ResolvesQuotedUnquotedAndRelativePaths) {
   }
 }
 
+// Send To and dropping pass several files, quoting only those with a space.
+TEST(PathFromCommandLineTest, SeveralFilesGiveTheFirstThatNamesAFile) {
+  ScopedFolder folder;
+  CurrentFolder inside(folder.path());
+  const std::wstring base = folder.path() + L'\\';
+  for (const wchar_t* name : {L"a.txt", L"b.txt", L"my notes.txt", L"my"}) {
+    WriteBytes(base + name, "x");
+  }
+  ASSERT_TRUE(::CreateDirectoryW((base + L"logs").c_str(), nullptr));
+  const struct {
+    std::wstring command_text;
+    std::wstring expected;
+  } cases[] = {
+      {base + L"a.txt " + base + L"b.txt", base + L"a.txt"},
+      {L"a.txt \"" + base + L"my notes.txt\"", base + L"a.txt"},
+      {L"\"" + base + L"my notes.txt\" " + base + L"a.txt",
+       base + L"my notes.txt"},
+      // The whole text names a file: it wins over its first word.
+      {L"my notes.txt", base + L"my notes.txt"},
+      // A first word that names a folder, or nothing, is not a file: the
+      // whole text is the path, and the message will show all of it.
+      {L"logs b.txt", base + L"logs b.txt"},
+      {L"missing.txt a.txt", base + L"missing.txt a.txt"},
+  };
+  Win32EnvironmentHelper environment;
+  int number = 0;
+  for (const auto& c : cases) {
+    EXPECT_EQ(W(environment.PathFromCommandLine(T(c.command_text))), c.expected)
+        << "case " << number++;
+  }
+}
+
 TEST(PathFromCommandLineTest, PathsLongerThanMaxPathResolve) {
   std::wstring long_name = L"C:\\";
   for (int i = 0; i < 30; ++i)
