@@ -1,12 +1,17 @@
 #include <algorithm>
+#include <array>
+#include <exception>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "services/long_path.h"
 #include "services/scratch_name.h"
 #include "services/services_win32.h"
 #include "services/text_encoding.h"
+#include "services/text_pieces.h"
 #include "services/win32_support_win32.h"
 
 namespace tessaly {
@@ -14,7 +19,9 @@ namespace {
 
 // Reads and writes go in pieces of this size, well inside a DWORD.
 constexpr DWORD kChunkBytes = 16 << 20;
-constexpr char16_t kReplacementCharacter = u'\xFFFD';
+// A file that changes between the two passes is read again from the start,
+// this many times in all, and then reported.
+constexpr int kReadAttempts = 3;
 constexpr std::int32_t kDefaultMaxAgeHours = 24;
 constexpr ULONGLONG kFileTimeTicksPerHour = 36'000'000'000ULL;
 
@@ -22,74 +29,95 @@ constexpr ULONGLONG kFileTimeTicksPerHour = 36'000'000'000ULL;
   Fail(ERROR_NOT_ENOUGH_MEMORY, u"Datei lesen", path);
 }
 
-std::string_view::size_type CheckedSize(LONGLONG size, const Text& path) {
+std::size_t CheckedSize(LONGLONG size, const Text& path) {
   // A 32-bit process cannot hold more; the text needs twice as much again.
   if (size > std::numeric_limits<int>::max()) FailOutOfMemory(path);
-  return static_cast<std::string_view::size_type>(size);
+  return static_cast<std::size_t>(size);
 }
 
-char16_t Utf16Unit(std::string_view bytes, std::size_t index, bool big_endian) {
-  const auto first = static_cast<unsigned char>(bytes[2 * index]);
-  const auto second = static_cast<unsigned char>(bytes[2 * index + 1]);
-  return big_endian ? static_cast<char16_t>(first << 8 | second)
-                    : static_cast<char16_t>(second << 8 | first);
-}
-
-// Decoded text is given room for one more unit per line feed, so that the
-// line-end conversion can widen it in place instead of copying it.
-Text DecodeUtf16(std::string_view bytes, bool big_endian) {
-  const std::size_t whole_units = bytes.size() / 2;
-  // A lone last byte is half a character: show that something is there.
-  const std::size_t units = whole_units + bytes.size() % 2;
-  std::size_t line_feeds = 0;
-  for (std::size_t i = 0; i < whole_units; ++i) {
-    line_feeds += Utf16Unit(bytes, i, big_endian) == u'\n';
-  }
-  Text text;
-  text.reserve(units + line_feeds);
-  OverwriteText(text, units, [&](char16_t* out, std::size_t) {
-    for (std::size_t i = 0; i < whole_units; ++i) {
-      out[i] = Utf16Unit(bytes, i, big_endian);
+// Reads a file from its start, at most `limit` bytes, and hashes what it
+// gives. A file that grows meanwhile is read up to the limit, one that
+// shrinks up to its new end.
+class FileReader {
+ public:
+  FileReader(HANDLE file, std::uint64_t limit, const Text& path)
+      : file_(file), limit_(limit), path_(path) {
+    const LARGE_INTEGER start = {};
+    if (!::SetFilePointerEx(file_, start, nullptr, FILE_BEGIN)) {
+      const DWORD error = ::GetLastError();
+      Fail(error, u"Datei lesen", path_);
     }
-    if (units != whole_units) out[whole_units] = kReplacementCharacter;
-    return units;
-  });
-  return text;
-}
-
-Text DecodeCodePage(std::string_view bytes, UINT code_page, const Text& path) {
-  // A byte never gives more than one unit, in UTF-8 as in any ANSI code
-  // page, and a line feed byte is always a line feed.
-  const std::size_t line_feeds = std::count(bytes.begin(), bytes.end(), '\n');
-  Text text;
-  text.reserve(bytes.size() + line_feeds);
-  DWORD error = ERROR_SUCCESS;
-  OverwriteText(text, bytes.size(), [&](char16_t* out, std::size_t room) {
-    const int length = ::MultiByteToWideChar(
-        code_page, 0, bytes.data(), static_cast<int>(bytes.size()),
-        reinterpret_cast<wchar_t*>(out), static_cast<int>(room));
-    if (length == 0) error = ::GetLastError();
-    return static_cast<std::size_t>(length);
-  });
-  if (text.empty()) Fail(error, u"Text umwandeln", path);
-  return text;
-}
-
-Text Decode(std::string_view bytes, const Text& path) {
-  const EncodingChoice choice = ChooseEncoding(bytes);
-  bytes.remove_prefix(choice.mark_length);
-  if (bytes.empty()) return Text();
-  switch (choice.encoding) {
-    case TextEncoding::kUtf16Le:
-      return DecodeUtf16(bytes, /*big_endian=*/false);
-    case TextEncoding::kUtf16Be:
-      return DecodeUtf16(bytes, /*big_endian=*/true);
-    case TextEncoding::kUtf8:
-      return DecodeCodePage(bytes, CP_UTF8, path);
-    case TextEncoding::kAnsi:
-      return DecodeCodePage(bytes, CP_ACP, path);
   }
-  return Text();
+
+  // Fills `buffer` with up to `size` bytes; fewer only at the end.
+  std::size_t Read(char* buffer, std::size_t size) {
+    std::size_t filled = 0;
+    while (filled < size && position_ < limit_) {
+      const auto chunk = static_cast<DWORD>(std::min<std::uint64_t>(
+          {size - filled, limit_ - position_, kChunkBytes}));
+      DWORD read = 0;
+      if (!::ReadFile(file_, buffer + filled, chunk, &read, nullptr)) {
+        const DWORD error = ::GetLastError();
+        Fail(error, u"Datei lesen", path_);
+      }
+      if (read == 0) break;
+      hash_.Add(std::string_view(buffer + filled, read));
+      filled += read;
+      position_ += read;
+    }
+    return filled;
+  }
+
+  std::uint64_t position() const { return position_; }
+  std::uint64_t hash() const { return hash_.Value(); }
+
+ private:
+  HANDLE file_;
+  std::uint64_t limit_;
+  const Text& path_;
+  std::uint64_t position_ = 0;
+  StreamHash hash_;
+};
+
+// Where pieces of text in a code page may end: anywhere in one of single
+// bytes, only between whole characters in one of double-byte characters.
+PieceRule CodePageRule(UINT code_page, const Text& path) {
+  CPINFO info;
+  if (!::GetCPInfo(code_page, &info)) {
+    const DWORD error = ::GetLastError();
+    Fail(error, u"Text umwandeln", path);
+  }
+  PieceRule rule;
+  if (info.MaxCharSize == 1) return rule;
+  if (info.MaxCharSize > 2) {
+    // A UTF-8 system code page.
+    rule.kind = PieceRule::Kind::kUtf8;
+    return rule;
+  }
+  rule.kind = PieceRule::Kind::kDoubleByte;
+  for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+    for (int byte = info.LeadByte[i]; byte <= info.LeadByte[i + 1]; ++byte) {
+      rule.lead_bytes[byte] = true;
+    }
+  }
+  return rule;
+}
+
+// Decodes one piece in a code page. Text that does not fit where the first
+// pass made room for it means the file changed: nothing is returned.
+std::optional<std::size_t> DecodeCodePage(UINT code_page,
+                                          std::string_view piece, char16_t* out,
+                                          std::size_t room, const Text& path) {
+  const int length = ::MultiByteToWideChar(
+      code_page, 0, piece.data(), static_cast<int>(piece.size()),
+      reinterpret_cast<wchar_t*>(out),
+      static_cast<int>(std::min<std::size_t>(room, INT_MAX)));
+  if (length == 0) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
+    Fail(error, u"Text umwandeln", path);
+  }
+  return static_cast<std::size_t>(length);
 }
 
 void WriteAll(HANDLE file, const char* data, std::size_t size,
@@ -142,6 +170,11 @@ std::int32_t Win32FileHelper::FileExists(const Text& path) {
           (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
+Win32FileHelper::Win32FileHelper(std::size_t piece_bytes,
+                                 std::uint32_t ansi_code_page)
+    : piece_bytes_(std::max<std::size_t>(piece_bytes, 1)),
+      ansi_code_page_(ansi_code_page) {}
+
 Text Win32FileHelper::ReadTextFile(const Text& path) {
   // Full sharing, so a log that another program is still writing, or about
   // to delete, can be viewed.
@@ -157,41 +190,105 @@ Text Win32FileHelper::ReadTextFile(const Text& path) {
   if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
     Fail(ERROR_NOT_SUPPORTED, u"Datei öffnen", path);
   }
-  LARGE_INTEGER file_size;
-  if (!::GetFileSizeEx(file.get(), &file_size)) {
-    const DWORD error = ::GetLastError();
-    Fail(error, u"Dateigröße ermitteln", path);
-  }
-  const std::size_t size = CheckedSize(file_size.QuadPart, path);
-
-  std::unique_ptr<char[]> bytes;
   try {
-    bytes = std::make_unique_for_overwrite<char[]>(size);
-  } catch (const std::bad_alloc&) {
-    FailOutOfMemory(path);
-  }
-  // What is there when the size was taken; a file that grows meanwhile is
-  // read up to that size, one that shrinks up to its new end.
-  std::size_t filled = 0;
-  while (filled < size) {
-    const DWORD chunk =
-        static_cast<DWORD>(std::min<std::size_t>(size - filled, kChunkBytes));
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes.get() + filled, chunk, &read, nullptr)) {
-      const DWORD error = ::GetLastError();
-      Fail(error, u"Datei lesen", path);
+    std::vector<char> buffer(piece_bytes_);
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+      if (std::optional<Text> text =
+              ReadUnchangedText(file.get(), buffer, path)) {
+        return std::move(*text);
+      }
     }
-    if (read == 0) break;
-    filled += read;
-  }
-  file.reset();
-  try {
-    return Decode(std::string_view(bytes.get(), filled), path);
   } catch (const std::bad_alloc&) {
     FailOutOfMemory(path);
   } catch (const std::length_error&) {
     FailOutOfMemory(path);
   }
+  // Another program keeps rewriting it.
+  Fail(ERROR_SHARING_VIOLATION, u"Datei lesen", path);
+}
+
+std::optional<Text> Win32FileHelper::ReadUnchangedText(
+    HANDLE file, std::vector<char>& buffer, const Text& path) const {
+  LARGE_INTEGER file_size;
+  if (!::GetFileSizeEx(file, &file_size)) {
+    const DWORD error = ::GetLastError();
+    Fail(error, u"Dateigröße ermitteln", path);
+  }
+  // What is there when the read begins; a log that grows meanwhile is read
+  // up to that size.
+  const std::size_t size = CheckedSize(file_size.QuadPart, path);
+
+  // First pass: the encoding, the text's length and its line feeds, so
+  // that the text is made once, with room to widen it in place.
+  FileReader first(file, size, path);
+  TextScan scan;
+  for (;;) {
+    const std::size_t read = first.Read(buffer.data(), buffer.size());
+    scan.Add(std::string_view(buffer.data(), read));
+    if (read < buffer.size()) break;
+  }
+  scan.Finish();
+  const EncodingChoice choice = scan.Choice();
+  const std::size_t units = scan.Units();
+  if (units == 0) return Text();
+  Text text;
+  text.reserve(units + scan.LineFeeds());
+
+  // Second pass: the same bytes again, decoded piece by piece straight
+  // into the text.
+  FileReader second(file, scan.Bytes(), path);
+  std::array<char, 3> mark;
+  second.Read(mark.data(), choice.mark_length);
+  const ByteSource source = [&second](char* bytes, std::size_t count) {
+    return second.Read(bytes, count);
+  };
+  PieceRule rule;
+  PieceDecoder decode;
+  switch (choice.encoding) {
+    case TextEncoding::kUtf16Le:
+    case TextEncoding::kUtf16Be: {
+      rule.kind = PieceRule::Kind::kUtf16;
+      const bool big_endian = choice.encoding == TextEncoding::kUtf16Be;
+      decode = [big_endian](std::string_view piece, char16_t* out,
+                            std::size_t room) {
+        return DecodeUtf16(piece, big_endian, out, room);
+      };
+      break;
+    }
+    case TextEncoding::kUtf8:
+    case TextEncoding::kAnsi: {
+      const UINT code_page =
+          choice.encoding == TextEncoding::kUtf8 ? CP_UTF8 : ansi_code_page_;
+      rule = choice.encoding == TextEncoding::kUtf8
+                 ? PieceRule{PieceRule::Kind::kUtf8}
+                 : CodePageRule(code_page, path);
+      decode = [code_page, &path](std::string_view piece, char16_t* out,
+                                  std::size_t room) {
+        return DecodeCodePage(code_page, piece, out, room, path);
+      };
+      break;
+    }
+  }
+  // Nothing may be thrown through the text's own writing; it is held and
+  // thrown after.
+  std::optional<std::size_t> written;
+  std::exception_ptr failure;
+  OverwriteText(text, units, [&](char16_t* out, std::size_t room) {
+    try {
+      written = DecodeInPieces(source, buffer, rule, decode, out, room);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    return written.value_or(0);
+  });
+  if (failure) std::rethrow_exception(failure);
+  // Text that did not fit, or other bytes than the first pass saw: the
+  // file changed in between, and the text might be of no state it was in.
+  if (!written || second.position() != scan.Bytes() ||
+      second.hash() != scan.Hash()) {
+    return std::nullopt;
+  }
+  return text;
 }
 
 void Win32FileHelper::WriteTextFile(const Text& path, const Text& text) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "services/command_line.h"
 #include "services/environment_helper.h"
@@ -48,6 +50,12 @@ class Win32EnvironmentHelper : public EnvironmentHelper {
 
 class Win32FileHelper : public FileHelper {
  public:
+  /// Big files are read and decoded in pieces of `piece_bytes`, in a buffer
+  /// used again and again. Files in the system's ANSI code page are read in
+  /// `ansi_code_page` (0: the system's own).
+  explicit Win32FileHelper(std::size_t piece_bytes = 4 << 20,
+                           std::uint32_t ansi_code_page = 0);
+
   std::int32_t FileExists(const Text& path) override;
   Text ReadTextFile(const Text& path) override;
   void WriteTextFile(const Text& path, const Text& text) override;
@@ -55,6 +63,15 @@ class Win32FileHelper : public FileHelper {
                                  std::int32_t max_age_hours,
                                  std::int32_t max_removals,
                                  std::int32_t& removed, Text& failure) override;
+
+ private:
+  /// One read of the whole file in two passes; nothing if the file changed
+  /// between them.
+  std::optional<Text> ReadUnchangedText(void* file, std::vector<char>& buffer,
+                                        const Text& path) const;
+
+  std::size_t piece_bytes_;
+  std::uint32_t ansi_code_page_;
 };
 
 class Win32ProgramLauncher : public ProgramLauncher {

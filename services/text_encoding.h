@@ -2,6 +2,7 @@
 #define TESSALY_SERVICES_TEXT_ENCODING_H_
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace tessaly {
@@ -19,6 +20,10 @@ struct EncodingChoice {
   std::size_t mark_length;  // Bytes of byte order mark to skip.
 };
 
+/// The encoding that a byte order mark (EF BB BF, FF FE, FE FF) at the start
+/// of `bytes` names, with the mark's length; nothing without one.
+std::optional<EncodingChoice> ByteOrderMark(std::string_view bytes);
+
 /// A byte order mark (EF BB BF, FF FE, FE FF) decides, and is to be
 /// skipped. Without one, bytes that are valid UTF-8 are UTF-8, and anything
 /// else is in the ANSI code page.
@@ -27,6 +32,27 @@ EncodingChoice ChooseEncoding(std::string_view bytes);
 /// True for well-formed UTF-8: no overlong forms, no surrogates, nothing
 /// past U+10FFFF, no sequence cut short.
 bool IsValidUtf8(std::string_view bytes);
+
+/// Checks UTF-8 as it streams past, in chunks cut anywhere, and counts the
+/// UTF-16 units it decodes to.
+class Utf8Scan {
+ public:
+  void Add(std::string_view bytes);
+  /// True for well-formed UTF-8 so far. No overlong forms, no surrogates,
+  /// nothing past U+10FFFF; a sequence still open counts as well-formed
+  /// until Complete() is asked.
+  bool Valid() const { return valid_; }
+  /// Valid, and no sequence left open at the end.
+  bool Complete() const { return valid_ && needed_ == 0; }
+  /// UTF-16 units of what was added, while it is valid.
+  std::size_t Units() const { return units_; }
+
+ private:
+  bool valid_ = true;
+  int needed_ = 0;                          // Continuation bytes still to come.
+  unsigned char low_ = 0x80, high_ = 0xBF;  // Range of the next one.
+  std::size_t units_ = 0;
+};
 
 }  // namespace tessaly
 

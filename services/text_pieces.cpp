@@ -1,0 +1,241 @@
+#include "services/text_pieces.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tessaly {
+namespace {
+
+std::uint64_t Load64(const char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+std::uint64_t Rotate(std::uint64_t value, int bits) {
+  return value << bits | value >> (64 - bits);
+}
+
+// How many bytes the sequence a byte starts says it has. Every byte from C0
+// up counts as a lead, also those no valid sequence starts with (C0, C1,
+// F5-FF): some decoders take them for one.
+std::size_t AnnouncedLength(char byte) {
+  const auto value = static_cast<unsigned char>(byte);
+  if (value >= 0xF0) return 4;
+  if (value >= 0xE0) return 3;
+  if (value >= 0xC0) return 2;
+  return 1;
+}
+
+// A decoder that meets the end of its input inside a sequence may take all
+// the rest as one broken character, so a UTF-8 piece may end only where no
+// sequence that starts before the end announces bytes after it. In valid
+// text that is every sequence boundary.
+bool Utf8MayEndAt(std::string_view bytes, std::size_t end) {
+  for (std::size_t start = end > 3 ? end - 3 : 0; start < end; ++start) {
+    if (start + AnnouncedLength(bytes[start]) > end) return false;
+  }
+  return true;
+}
+
+std::size_t Utf8PieceEnd(std::string_view bytes) {
+  // Valid text can end within its last four bytes; a run of broken lead
+  // bytes may give no end for a while, and then waits for more.
+  constexpr std::size_t kLookBack = 64;
+  const std::size_t lowest =
+      bytes.size() > kLookBack ? bytes.size() - kLookBack : 1;
+  for (std::size_t end = bytes.size(); end >= lowest && end > 0; --end) {
+    if (Utf8MayEndAt(bytes, end)) return end;
+  }
+  return 0;
+}
+
+// Decoders differ on a lead byte followed by a byte that cannot end a pair:
+// some pair them anyway, some take the lead alone. Neither can join a byte
+// that is no lead byte to the one after it, so a piece ends after two such
+// bytes in a row, or after one at its start, which is where a character
+// starts.
+std::size_t DoubleBytePieceEnd(std::string_view bytes,
+                               const std::array<bool, 256>& lead_bytes) {
+  const auto is_lead = [&](std::size_t i) {
+    return lead_bytes[static_cast<unsigned char>(bytes[i])];
+  };
+  for (std::size_t end = bytes.size(); end > 0; --end) {
+    if (!is_lead(end - 1) && (end == 1 || !is_lead(end - 2))) return end;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void StreamHash::Add(std::string_view bytes) {
+  length_ += bytes.size();
+  if (pending_size_ > 0) {
+    const std::size_t taken = std::min(kBlock - pending_size_, bytes.size());
+    std::memcpy(pending_.data() + pending_size_, bytes.data(), taken);
+    pending_size_ += taken;
+    bytes.remove_prefix(taken);
+    if (pending_size_ < kBlock) return;
+    Mix(pending_.data());
+    pending_size_ = 0;
+  }
+  while (bytes.size() >= kBlock) {
+    Mix(bytes.data());
+    bytes.remove_prefix(kBlock);
+  }
+  std::memcpy(pending_.data(), bytes.data(), bytes.size());
+  pending_size_ = bytes.size();
+}
+
+void StreamHash::Mix(const char* block) {
+  // Four independent lanes keep the multiplier busy.
+  constexpr std::uint64_t kOdd = 0x9E3779B97F4A7C15ULL;
+  for (std::size_t lane = 0; lane < lanes_.size(); ++lane) {
+    lanes_[lane] = Rotate((lanes_[lane] ^ Load64(block + 8 * lane)) * kOdd, 29);
+  }
+}
+
+std::uint64_t StreamHash::Value() const {
+  StreamHash last = *this;
+  std::array<char, kBlock> tail = {};
+  std::memcpy(tail.data(), pending_.data(), pending_size_);
+  last.Mix(tail.data());
+  std::uint64_t value = length_;
+  for (const std::uint64_t lane : last.lanes_) {
+    value = Rotate((value ^ lane) * 0xC2B2AE3D27D4EB4FULL, 31);
+  }
+  return value;
+}
+
+void TextScan::Add(std::string_view chunk) {
+  hash_.Add(chunk);
+  bytes_ += chunk.size();
+  if (!mark_) {
+    // The mark is clear once three bytes are in; the rest goes on as text.
+    const std::size_t taken = std::min(3 - head_.size(), chunk.size());
+    head_.append(chunk.substr(0, taken));
+    chunk.remove_prefix(taken);
+    if (head_.size() < 3) return;
+    TakeHead();
+  }
+  AddText(chunk);
+}
+
+void TextScan::Finish() {
+  // A file shorter than a mark may still be one.
+  if (!mark_) TakeHead();
+}
+
+void TextScan::TakeHead() {
+  mark_ = ByteOrderMark(head_).value_or(EncodingChoice{TextEncoding::kAnsi, 0});
+  AddText(std::string_view(head_).substr(mark_->mark_length));
+}
+
+void TextScan::AddText(std::string_view bytes) {
+  text_bytes_ += bytes.size();
+  const bool utf16 = mark_->encoding == TextEncoding::kUtf16Le ||
+                     mark_->encoding == TextEncoding::kUtf16Be;
+  if (!utf16) {
+    line_feeds_ +=
+        static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    if (utf8_.Valid()) utf8_.Add(bytes);
+    return;
+  }
+  // A line feed unit is 0A 00 or 00 0A, at an even offset after the mark.
+  const bool big_endian = mark_->encoding == TextEncoding::kUtf16Be;
+  const char low = big_endian ? '\0' : '\n';
+  const char high = big_endian ? '\n' : '\0';
+  if (odd_byte_ && !bytes.empty()) {
+    line_feeds_ +=
+        *odd_byte_ == static_cast<unsigned char>(low) && bytes.front() == high;
+    odd_byte_.reset();
+    bytes.remove_prefix(1);
+  }
+  const std::size_t whole = bytes.size() / 2 * 2;
+  for (std::size_t i = 0; i < whole; i += 2) {
+    line_feeds_ += bytes[i] == low && bytes[i + 1] == high;
+  }
+  if (whole < bytes.size())
+    odd_byte_ = static_cast<unsigned char>(bytes.back());
+}
+
+EncodingChoice TextScan::Choice() const {
+  if (mark_->mark_length != 0) return *mark_;
+  // Without a mark: UTF-8 when the bytes are valid UTF-8.
+  return {utf8_.Complete() ? TextEncoding::kUtf8 : TextEncoding::kAnsi, 0};
+}
+
+std::size_t TextScan::Units() const {
+  switch (Choice().encoding) {
+    case TextEncoding::kUtf16Le:
+    case TextEncoding::kUtf16Be:
+      return static_cast<std::size_t>((text_bytes_ + 1) / 2);
+    case TextEncoding::kUtf8:
+      if (utf8_.Complete()) return utf8_.Units();
+      break;
+    case TextEncoding::kAnsi:
+      break;
+  }
+  return static_cast<std::size_t>(text_bytes_);
+}
+
+std::size_t PieceEnd(std::string_view bytes, const PieceRule& rule) {
+  switch (rule.kind) {
+    case PieceRule::Kind::kUtf8:
+      return Utf8PieceEnd(bytes);
+    case PieceRule::Kind::kUtf16:
+      // Units are copied one by one, so a surrogate pair may be split.
+      return bytes.size() / 2 * 2;
+    case PieceRule::Kind::kSingleByte:
+      return bytes.size();
+    case PieceRule::Kind::kDoubleByte:
+      return DoubleBytePieceEnd(bytes, rule.lead_bytes);
+  }
+  return 0;
+}
+
+std::optional<std::size_t> DecodeInPieces(const ByteSource& source,
+                                          std::vector<char>& buffer,
+                                          const PieceRule& rule,
+                                          const PieceDecoder& decode,
+                                          char16_t* out, std::size_t room) {
+  std::size_t written = 0;
+  std::size_t kept = 0;  // Bytes left from the piece before, at the front.
+  for (;;) {
+    const std::size_t filled =
+        kept + source(buffer.data() + kept, buffer.size() - kept);
+    const bool at_end = filled < buffer.size();
+    const std::string_view bytes(buffer.data(), filled);
+    const std::size_t piece = at_end ? filled : PieceEnd(bytes, rule);
+    if (piece > 0) {
+      const std::optional<std::size_t> units =
+          decode(bytes.substr(0, piece), out + written, room - written);
+      if (!units) return std::nullopt;
+      written += *units;
+    }
+    if (at_end) return written;
+    kept = filled - piece;
+    if (piece > 0) {
+      std::memmove(buffer.data(), buffer.data() + piece, kept);
+    } else {
+      buffer.resize(buffer.size() * 2);  // No whole piece yet.
+    }
+  }
+}
+
+std::optional<std::size_t> DecodeUtf16(std::string_view bytes, bool big_endian,
+                                       char16_t* out, std::size_t room) {
+  const std::size_t whole_units = bytes.size() / 2;
+  const std::size_t units = whole_units + bytes.size() % 2;
+  if (units > room) return std::nullopt;
+  const int high = big_endian ? 0 : 1;
+  for (std::size_t i = 0; i < whole_units; ++i) {
+    const auto first = static_cast<unsigned char>(bytes[2 * i + high]);
+    const auto second = static_cast<unsigned char>(bytes[2 * i + 1 - high]);
+    out[i] = static_cast<char16_t>(first << 8 | second);
+  }
+  if (units != whole_units) out[whole_units] = u'\xFFFD';
+  return units;
+}
+
+}  // namespace tessaly
