@@ -53,7 +53,7 @@ class Win32FileHelper : public FileHelper {
   /// Big files are read and decoded in pieces of `piece_bytes`, in a buffer
   /// used again and again. Files in the system's ANSI code page are read in
   /// `ansi_code_page` (0: the system's own).
-  explicit Win32FileHelper(std::size_t piece_bytes = 4 << 20,
+  explicit Win32FileHelper(std::size_t piece_bytes = 2 << 20,
                            std::uint32_t ansi_code_page = 0);
 
   std::int32_t FileExists(const Text& path) override;

@@ -27,12 +27,13 @@ class StreamHash {
   std::uint64_t Value() const;
 
  private:
-  static constexpr std::size_t kBlock = 32;
-  void Mix(const char* block);
+  static constexpr std::size_t kLanes = 8;
+  static constexpr std::size_t kBlock = 4 * kLanes;
+  void Mix(const char* blocks, std::size_t count);
 
-  std::array<std::uint64_t, 4> lanes_ = {
-      0x243F6A8885A308D3ULL, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL,
-      0x082EFA98EC4E6C89ULL};
+  std::array<std::uint32_t, kLanes> lanes_ = {
+      0x243F6A88U, 0x85A308D3U, 0x13198A2EU, 0x03707344U,
+      0xA4093822U, 0x299F31D0U, 0x082EFA98U, 0xEC4E6C89U};
   std::array<char, kBlock> pending_ = {};
   std::size_t pending_size_ = 0;
   std::uint64_t length_ = 0;
