@@ -63,8 +63,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Looked up rather than imported: Vista and an unpatched Windows 7 lack
   // it, and the program must still start there.
   using SetDirectories = BOOL(WINAPI*)(DWORD);
-  const auto set_default_dll_directories = reinterpret_cast<SetDirectories>(
-      reinterpret_cast<void*>(::GetProcAddress(
+  const auto set_default_dll_directories =
+      reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(::GetProcAddress(
           ::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
   if (set_default_dll_directories != nullptr) {
     set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
