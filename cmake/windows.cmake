@@ -14,11 +14,12 @@ add_library(tessaly_win32 STATIC
   services/helper_component_win32.cpp
   services/message_box_win32.cpp
   services/program_launcher_win32.cpp
+  services/scratch_files_win32.cpp
   services/win32_support_win32.cpp
 )
 target_compile_definitions(tessaly_win32 PUBLIC
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-target_link_libraries(tessaly_win32 PUBLIC tessaly_core shell32)
+target_link_libraries(tessaly_win32 PUBLIC tessaly_core)
 
 # Resources: the version comes from project(VERSION), the icon from its
 # generator, the manifest from its template.

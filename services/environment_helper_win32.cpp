@@ -1,7 +1,4 @@
-// rand_s, the CRT's face of the system's cryptographic generator.
-#define _CRT_RAND_S
-#include <shlobj.h>
-#include <stdlib.h>
+#include <cstdint>
 
 #include "services/long_path.h"
 #include "services/scratch_name.h"
@@ -15,31 +12,34 @@ namespace {
 // after this many rather than loop.
 constexpr int kScratchNameAttempts = 64;
 
-// Calls an API of the GetTempPathW kind: given the buffer's size it returns
-// the length written, or the size needed when the buffer is too small, or 0
-// on failure.
-template <typename Call>
-std::wstring CallWithGrowingBuffer(Call call, std::u16string_view operation,
-                                   const Text& subject = Text()) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = call(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (length == 0) {
-      const DWORD error = ::GetLastError();
-      Fail(error, operation, subject);
-    }
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.resize(length);
-  }
-}
-
-std::uint32_t CryptoRandom() {
-  unsigned int value = 0;
-  if (rand_s(&value) != 0) Fail(ERROR_GEN_FAILURE, u"Zufallszahl erzeugen");
-  return value;
+// The random part of scratch names only has to keep runs from choosing the
+// same names: CREATE_NEW, not the name, keeps anything planted from being
+// opened, and the temp folder is the user's own. So it is mixed from the
+// clocks, the ids and where the system placed the stack, rather than taken
+// from the cryptographic generator, whose DLL every run would have to load.
+Win32EnvironmentHelper::RandomSource MixedClockRandom() {
+  LARGE_INTEGER counter;
+  ::QueryPerformanceCounter(&counter);
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  const int on_stack = 0;
+  std::uint64_t state =
+      static_cast<std::uint64_t>(counter.QuadPart) ^
+      (static_cast<std::uint64_t>(now.dwHighDateTime) << 32 |
+       now.dwLowDateTime) ^
+      static_cast<std::uint64_t>(::GetCurrentProcessId()) << 40 ^
+      static_cast<std::uint64_t>(::GetCurrentThreadId()) << 20 ^
+      reinterpret_cast<std::uintptr_t>(&on_stack);
+  return [state]() mutable {
+    LARGE_INTEGER later;
+    ::QueryPerformanceCounter(&later);
+    // SplitMix64's step, with the counter stirred in at every call.
+    state += 0x9E3779B97F4A7C15ULL ^ static_cast<std::uint64_t>(later.QuadPart);
+    std::uint64_t mixed = state;
+    mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBULL;
+    return static_cast<std::uint32_t>(mixed ^ (mixed >> 31));
+  };
 }
 
 Text FullPath(const Text& path) {
@@ -71,34 +71,17 @@ Text TrimBlanks(const Text& text) {
 
 }  // namespace
 
-Win32EnvironmentHelper::Win32EnvironmentHelper(RandomSource random)
-    : random_(random ? std::move(random) : CryptoRandom) {}
+Win32EnvironmentHelper::Win32EnvironmentHelper(
+    RandomSource random, std::shared_ptr<ScratchFiles> scratch_files)
+    : random_(random ? std::move(random) : MixedClockRandom()),
+      scratch_files_(std::move(scratch_files)) {}
 
 Text Win32EnvironmentHelper::SpecialFolderPath(std::int32_t folder_id,
                                                std::int32_t user_token,
                                                std::int32_t flags) {
-  std::wstring path;
-  if (folder_id == CSIDL_WINDOWS) {
-    // On a terminal server a program that is not marked terminal-server
-    // aware gets a private Windows folder per user, from
-    // GetWindowsDirectoryW and CSIDL_WINDOWS alike; this names the shared
-    // one, where Notepad is, in any case.
-    path = CallWithGrowingBuffer(
-        [](DWORD size, wchar_t* buffer) {
-          return ::GetSystemWindowsDirectoryW(buffer, size);
-        },
-        u"Systemordner ermitteln");
-  } else {
-    wchar_t buffer[MAX_PATH] = {};
-    const HRESULT result = ::SHGetFolderPathW(
-        nullptr, folder_id,
-        reinterpret_cast<HANDLE>(static_cast<INT_PTR>(user_token)),
-        static_cast<DWORD>(flags), buffer);
-    if (FAILED(result)) {
-      Fail(static_cast<DWORD>(result), u"Systemordner ermitteln");
-    }
-    path = buffer;
-  }
+  std::wstring path = ShellFolderPath(
+      folder_id, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(user_token)),
+      static_cast<DWORD>(flags), u"Systemordner ermitteln");
   // A drive's root keeps its backslash; any other path loses it.
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
   return FromWide(path);
@@ -113,13 +96,8 @@ Variant Win32EnvironmentHelper::ScratchFilePath(const Text& word) {
   for (int attempt = 0; attempt < kScratchNameAttempts; ++attempt) {
     const Text path =
         FromWide(temp_folder) + ScratchFileName(word, process_id, random_());
-    // CREATE_NEW fails on any name already there, a link included, so
-    // nothing planted is ever opened; and a reparse point is never followed.
-    UniqueHandle file = OwnHandle(::CreateFileW(
-        Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (file) return path;
-    error = ::GetLastError();
+    error = scratch_files_->Create(path);
+    if (error == ERROR_SUCCESS) return path;
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
         error != ERROR_ACCESS_DENIED) {
       Fail(error, u"Hilfsdatei anlegen", path);

@@ -146,6 +146,45 @@ Text NameOf(const Text& path) {
   return separator == Text::npos ? path : path.substr(separator + 1);
 }
 
+// Errors that say the path names nothing: no such file, folder, drive,
+// server or share, a share or device that holds no files, or a name that
+// cannot be one. Any other error, access denied say, means something may be
+// there that could not be looked at.
+bool NamesNothing(DWORD error) {
+  switch (error) {
+    case ERROR_BAD_DEV_TYPE:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_DIRECTORY:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A code page that text can be decoded in: not 0 (a locale without one),
+// not UTF-8 or UTF-7, and installed.
+bool IsUsableLegacyCodePage(DWORD code_page) {
+  return code_page != 0 && code_page != CP_UTF8 && code_page != CP_UTF7 &&
+         ::IsValidCodePage(code_page);
+}
+
+// A number that the system locale gives for `type`, or 0.
+DWORD SystemLocaleNumber(LCTYPE type) {
+  DWORD value = 0;
+  if (::GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, type | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<wchar_t*>(&value),
+                       sizeof value / sizeof(wchar_t)) == 0) {
+    return 0;
+  }
+  return value;
+}
+
 ULONGLONG Ticks(const FILETIME& time) {
   return static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
 }
@@ -164,16 +203,34 @@ std::int32_t Win32FileHelper::FileExists(const Text& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(Wide(ExtendedLengthPath(path)),
                               GetFileExInfoStandard, &data)) {
-    return 0;
+    const DWORD error = ::GetLastError();
+    if (NamesNothing(error)) return 0;
+    Fail(error, u"Datei prüfen", path);
   }
   return (data.dwFileAttributes &
           (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
+std::uint32_t LegacyAnsiCodePage() {
+  const UINT system = ::GetACP();
+  if (system != CP_UTF8) return system;
+  // Windows' "Use Unicode UTF-8 for worldwide language support". Not every
+  // Windows knows this one; the number is the documented one.
+  constexpr LCTYPE kUseUtf8LegacyAcp = 0x00000666;  // LOCALE_IUSEUTF8LEGACYACP
+  for (const LCTYPE type :
+       {kUseUtf8LegacyAcp, LCTYPE{LOCALE_IDEFAULTANSICODEPAGE}}) {
+    const DWORD code_page = SystemLocaleNumber(type);
+    if (IsUsableLegacyCodePage(code_page)) return code_page;
+  }
+  return 1252;
+}
+
 Win32FileHelper::Win32FileHelper(std::size_t piece_bytes,
-                                 std::uint32_t ansi_code_page)
+                                 std::uint32_t ansi_code_page,
+                                 std::shared_ptr<ScratchFiles> scratch_files)
     : piece_bytes_(std::max<std::size_t>(piece_bytes, 1)),
-      ansi_code_page_(ansi_code_page) {}
+      ansi_code_page_(ansi_code_page),
+      scratch_files_(std::move(scratch_files)) {}
 
 Text Win32FileHelper::ReadTextFile(const Text& path) {
   // Full sharing, so a log that another program is still writing, or about
@@ -257,8 +314,9 @@ std::optional<Text> Win32FileHelper::ReadUnchangedText(
     }
     case TextEncoding::kUtf8:
     case TextEncoding::kAnsi: {
-      const UINT code_page =
-          choice.encoding == TextEncoding::kUtf8 ? CP_UTF8 : ansi_code_page_;
+      const UINT code_page = choice.encoding == TextEncoding::kUtf8 ? CP_UTF8
+                             : ansi_code_page_ != 0 ? ansi_code_page_
+                                                    : LegacyAnsiCodePage();
       rule = choice.encoding == TextEncoding::kUtf8
                  ? PieceRule{PieceRule::Kind::kUtf8}
                  : CodePageRule(code_page, path);
@@ -292,17 +350,33 @@ std::optional<Text> Win32FileHelper::ReadUnchangedText(
 }
 
 void Win32FileHelper::WriteTextFile(const Text& path, const Text& text) {
-  UniqueHandle file = OwnHandle(::CreateFileW(
-      Wide(ExtendedLengthPath(path)), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
+  // A scratch file of this run is written through the handle that made it,
+  // never reopened by its name, which may name something else by now.
+  HANDLE scratch = scratch_files_ ? scratch_files_->Held(path) : nullptr;
+  UniqueHandle opened;
+  if (scratch == nullptr) {
+    opened = OwnHandle(::CreateFileW(
+        Wide(ExtendedLengthPath(path)), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!opened) {
+      const DWORD error = ::GetLastError();
+      Fail(error, u"Datei anlegen", path);
+    }
+  }
+  HANDLE file = scratch != nullptr ? scratch : opened.get();
+  const LARGE_INTEGER start = {};
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
     const DWORD error = ::GetLastError();
-    Fail(error, u"Datei anlegen", path);
+    Fail(error, u"Datei schreiben", path);
   }
   constexpr char kUtf16LeMark[] = "\xFF\xFE";
-  WriteAll(file.get(), kUtf16LeMark, 2, path);
-  WriteAll(file.get(), reinterpret_cast<const char*>(text.data()),
+  WriteAll(file, kUtf16LeMark, 2, path);
+  WriteAll(file, reinterpret_cast<const char*>(text.data()),
            text.size() * sizeof(char16_t), path);
+  if (!::SetEndOfFile(file)) {
+    const DWORD error = ::GetLastError();
+    Fail(error, u"Datei schreiben", path);
+  }
 }
 
 std::int32_t Win32FileHelper::FinishScratchFile(const Text& scratch_path,
@@ -326,7 +400,8 @@ std::int32_t Win32FileHelper::FinishScratchFile(const Text& scratch_path,
   const Text folder = FolderOf(scratch_path);
   const Text pattern = folder + u'\\' + *word + u"-*.txt";
   WIN32_FIND_DATAW found;
-  const HANDLE first = ::FindFirstFileW(Wide(pattern), &found);
+  const HANDLE first =
+      ::FindFirstFileW(Wide(ExtendedLengthPath(pattern)), &found);
   if (first == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) {
@@ -350,7 +425,7 @@ std::int32_t Win32FileHelper::FinishScratchFile(const Text& scratch_path,
     const ULONGLONG written = Ticks(found.ftLastWriteTime);
     if (written > now || now - written <= max_age) continue;
     const Text path = folder + u'\\' + name;
-    if (::DeleteFileW(Wide(path))) {
+    if (::DeleteFileW(Wide(ExtendedLengthPath(path)))) {
       ++removed;
     } else {
       const DWORD error = ::GetLastError();

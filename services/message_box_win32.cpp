@@ -4,12 +4,23 @@
 
 namespace tessaly {
 
-void Win32MessageBox::Show(const Text& message, MessageStyle style) {
-  if (::MessageBoxW(nullptr, Wide(message), L"" TESSALY_APP_TITLE,
-                    static_cast<UINT>(style)) == 0) {
+int ShowSystemMessageBox(const wchar_t* text, UINT style) {
+  // USER32, and the graphics DLLs behind it, only for a run that shows a box.
+  using MessageBox = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+  constexpr char16_t kOperation[] = u"Meldung anzeigen";
+  const UniqueModule user = LoadSystemLibrary(L"user32.dll", kOperation);
+  const auto message_box =
+      SystemFunction<MessageBox>(user.get(), "MessageBoxW", kOperation);
+  const int pressed = message_box(nullptr, text, L"" TESSALY_APP_TITLE, style);
+  if (pressed == 0) {
     const DWORD error = ::GetLastError();
-    Fail(error, u"Meldung anzeigen");
+    Fail(error, kOperation);
   }
+  return pressed;
+}
+
+void Win32MessageBox::Show(const Text& message, MessageStyle style) {
+  ShowSystemMessageBox(Wide(message), static_cast<UINT>(style));
 }
 
 }  // namespace tessaly

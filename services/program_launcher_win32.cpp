@@ -1,5 +1,6 @@
 #include <shlobj.h>
 
+#include "services/service_error.h"
 #include "services/services_win32.h"
 #include "services/win32_support_win32.h"
 
@@ -28,16 +29,6 @@ DWORD PriorityClass(std::int32_t priority) {
   Fail(ERROR_INVALID_PARAMETER, u"Programm starten (Priorität)");
 }
 
-Text ShellFolder(int csidl) {
-  wchar_t buffer[MAX_PATH] = {};
-  const HRESULT result =
-      ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
-  if (FAILED(result)) {
-    Fail(static_cast<DWORD>(result), u"Startordner ermitteln");
-  }
-  return FromWide(buffer);
-}
-
 // The current folder for the new process; empty for our own.
 Text StartFolderPath(std::int32_t start_folder, const Text& program_path) {
   switch (static_cast<StartFolder>(start_folder)) {
@@ -54,14 +45,37 @@ Text StartFolderPath(std::int32_t start_folder, const Text& program_path) {
       return FromWide(buffer);
     }
     case StartFolder::kWindowsFolder:
-      return ShellFolder(CSIDL_WINDOWS);
+      return FromWide(ShellFolderPath(CSIDL_WINDOWS, nullptr,
+                                      SHGFP_TYPE_CURRENT,
+                                      u"Startordner ermitteln"));
     case StartFolder::kUserProfile:
-      return ShellFolder(CSIDL_PROFILE);
+      return FromWide(ShellFolderPath(CSIDL_PROFILE, nullptr,
+                                      SHGFP_TYPE_CURRENT,
+                                      u"Startordner ermitteln"));
   }
   Fail(ERROR_INVALID_PARAMETER, u"Programm starten (Startordner)");
 }
 
+// Lets the started program bring its window to the front, as this program
+// may, having been started by the one in front, but has no window to do it
+// with. Where this program may not, the system refuses, and nothing is lost.
+void HandOverForeground(DWORD process_id) {
+  using AllowForeground = BOOL(WINAPI*)(DWORD);
+  constexpr char16_t kOperation[] = u"Vordergrund übergeben";
+  try {
+    const UniqueModule user = LoadSystemLibrary(L"user32.dll", kOperation);
+    SystemFunction<AllowForeground>(user.get(), "AllowSetForegroundWindow",
+                                    kOperation)(process_id);
+  } catch (const ServiceError&) {
+    // Only the window's place is at stake.
+  }
+}
+
 }  // namespace
+
+Win32ProgramLauncher::Win32ProgramLauncher(
+    std::shared_ptr<ScratchFiles> scratch_files)
+    : scratch_files_(std::move(scratch_files)) {}
 
 std::int32_t Win32ProgramLauncher::Launch(
     const Text& program_path, std::int32_t inherit_handles,
@@ -74,8 +88,11 @@ std::int32_t Win32ProgramLauncher::Launch(
   }
   Text command_line = u'"' + program_path + u"\" " + arguments;
   const Text folder = StartFolderPath(start_folder, program_path);
-  const DWORD creation_flags =
-      PriorityClass(priority) | (new_console != 0 ? CREATE_NEW_CONSOLE : 0);
+  // Created suspended, so that the scratch files are let go of before it
+  // can open them, and still held if it cannot be created.
+  const DWORD creation_flags = PriorityClass(priority) | CREATE_SUSPENDED |
+                               (new_console != 0 ? CREATE_NEW_CONSOLE : 0);
+  if (scratch_files_) scratch_files_->CheckNames();
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
@@ -92,6 +109,13 @@ std::int32_t Win32ProgramLauncher::Launch(
   }
   const UniqueHandle process_handle(process.hProcess);
   const UniqueHandle thread_handle(process.hThread);
+  if (scratch_files_) scratch_files_->HandOver();
+  HandOverForeground(process.dwProcessId);
+  if (::ResumeThread(process.hThread) == static_cast<DWORD>(-1)) {
+    const DWORD error = ::GetLastError();
+    ::TerminateProcess(process.hProcess, 1);
+    Fail(error, u"Programm starten", program_path);
+  }
   if (wait_milliseconds != 0) {
     ::WaitForSingleObject(process.hProcess,
                           wait_milliseconds < 0

@@ -17,8 +17,10 @@ constexpr int kExitFailureReported = 1;
 std::wstring ErrorNumber(DWORD error) {
   // HRESULTs read best in hex, plain system codes in decimal.
   if (error <= 0xFFFF) return std::to_wstring(error);
-  wchar_t hex[11];
-  ::wsprintfW(hex, L"0x%08X", error);
+  std::wstring hex = L"0x";
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    hex += L"0123456789ABCDEF"[(error >> shift) & 0xF];
+  }
   return hex;
 }
 
@@ -27,8 +29,11 @@ std::wstring ErrorNumber(DWORD error) {
 void ReportFailure(std::wstring_view operation, DWORD error) {
   const std::wstring text = L"Laufzeitfehler " + ErrorNumber(error) +
                             L"\r\n\r\n" + DescribeFailure(operation, error);
-  ::MessageBoxW(nullptr, text.c_str(), L"" TESSALY_APP_TITLE,
-                MB_OK | MB_ICONERROR);
+  try {
+    ShowSystemMessageBox(text.c_str(), MB_OK | MB_ICONERROR);
+  } catch (const ServiceError&) {
+    // There is no other way left to tell the user; the exit status says it.
+  }
 }
 
 std::wstring_view WideView(const Text& text) {
@@ -40,18 +45,28 @@ int RunMain() {
   Win32MessageBox message_box;
   Win32HelperComponent component;
   ModAsciiConvert::SharedHelpers shared;
+  std::wstring operation;
+  DWORD error = ERROR_SUCCESS;
   try {
     ModAsciiConvert::Main({command_line, message_box, component, shared});
     return 0;
   } catch (const ServiceError& failure) {
-    ReportFailure(WideView(failure.operation()), failure.system_code());
+    operation = WideView(failure.operation());
+    error = failure.system_code();
   } catch (const std::bad_alloc&) {
-    ReportFailure(L"Speicher anfordern", ERROR_NOT_ENOUGH_MEMORY);
+    operation = L"Speicher anfordern";
+    error = ERROR_NOT_ENOUGH_MEMORY;
   } catch (const std::length_error&) {
-    ReportFailure(L"Speicher anfordern", ERROR_NOT_ENOUGH_MEMORY);
+    operation = L"Speicher anfordern";
+    error = ERROR_NOT_ENOUGH_MEMORY;
   } catch (const std::exception&) {
-    ReportFailure(L"Interner Fehler", ERROR_INTERNAL_ERROR);
+    operation = L"Interner Fehler";
+    error = ERROR_INTERNAL_ERROR;
   }
+  // A failed run leaves no scratch file behind; the report, shown after,
+  // names the failure that ended it.
+  component.RemoveUnusedScratchFiles();
+  ReportFailure(operation, error);
   return kExitFailureReported;
 }
 

@@ -14,6 +14,7 @@
 #include "services/helper_component.h"
 #include "services/message_box.h"
 #include "services/program_launcher.h"
+#include "services/scratch_files_win32.h"
 
 namespace tessaly {
 
@@ -26,6 +27,11 @@ class Win32CommandLine : public CommandLine {
   Text ArgumentText() override;
 };
 
+/// A modal message box captioned with the application title, with USER32
+/// loaded for it from the system folder. Returns the button pressed; throws
+/// ServiceError if no box could be shown.
+int ShowSystemMessageBox(const wchar_t* text, unsigned int style);
+
 class Win32MessageBox : public MessageBoxService {
  public:
   void Show(const Text& message, MessageStyle style) override;
@@ -35,9 +41,12 @@ class Win32EnvironmentHelper : public EnvironmentHelper {
  public:
   using RandomSource = std::function<std::uint32_t()>;
 
-  /// `random` gives the random part of scratch file names; by default the
-  /// system's cryptographic generator.
-  explicit Win32EnvironmentHelper(RandomSource random = nullptr);
+  /// `random` gives the random part of scratch file names; by default one
+  /// mixed from clocks and ids. The scratch files made are held in
+  /// `scratch_files`.
+  explicit Win32EnvironmentHelper(RandomSource random = nullptr,
+                                  std::shared_ptr<ScratchFiles> scratch_files =
+                                      std::make_shared<ScratchFiles>());
 
   Text SpecialFolderPath(std::int32_t folder_id, std::int32_t user_token,
                          std::int32_t flags) override;
@@ -46,15 +55,21 @@ class Win32EnvironmentHelper : public EnvironmentHelper {
 
  private:
   RandomSource random_;
+  std::shared_ptr<ScratchFiles> scratch_files_;
 };
 
 class Win32FileHelper : public FileHelper {
  public:
   /// Big files are read and decoded in pieces of `piece_bytes`, in a buffer
   /// used again and again. Files in the system's ANSI code page are read in
-  /// `ansi_code_page` (0: the system's own).
-  explicit Win32FileHelper(std::size_t piece_bytes = 2 << 20,
-                           std::uint32_t ansi_code_page = 0);
+  /// `ansi_code_page` (0: the system's own, or where that is UTF-8, the
+  /// legacy one, LegacyAnsiCodePage). Scratch files held in `scratch_files`
+  /// are written through the handle that made them.
+  static constexpr std::size_t kPieceBytes = 2 << 20;
+
+  explicit Win32FileHelper(
+      std::size_t piece_bytes = kPieceBytes, std::uint32_t ansi_code_page = 0,
+      std::shared_ptr<ScratchFiles> scratch_files = nullptr);
 
   std::int32_t FileExists(const Text& path) override;
   Text ReadTextFile(const Text& path) override;
@@ -72,22 +87,47 @@ class Win32FileHelper : public FileHelper {
 
   std::size_t piece_bytes_;
   std::uint32_t ansi_code_page_;
+  std::shared_ptr<ScratchFiles> scratch_files_;
 };
+
+/// The code page of text files without a mark that are not UTF-8: the
+/// system's ANSI code page, or where that is UTF-8 (65001), the one the
+/// system would have without that setting, as the system names it, and
+/// otherwise 1252.
+std::uint32_t LegacyAnsiCodePage();
 
 class Win32ProgramLauncher : public ProgramLauncher {
  public:
+  /// The scratch files in `scratch_files` are checked before a program
+  /// starts, and handed to it.
+  explicit Win32ProgramLauncher(
+      std::shared_ptr<ScratchFiles> scratch_files = nullptr);
+
   std::int32_t Launch(const Text& program_path, std::int32_t inherit_handles,
                       std::int32_t show_command, std::int32_t new_console,
                       const Text& arguments, std::int32_t start_folder,
                       std::int32_t priority,
                       std::int32_t wait_milliseconds) override;
+
+ private:
+  std::shared_ptr<ScratchFiles> scratch_files_;
 };
 
+/// The helpers share one record of the scratch files they make, write and
+/// hand to the editor.
 class Win32HelperComponent : public HelperComponent {
  public:
   std::unique_ptr<EnvironmentHelper> CreateEnvironmentHelper() override;
   std::unique_ptr<FileHelper> CreateFileHelper() override;
   std::unique_ptr<ProgramLauncher> CreateProgramLauncher() override;
+
+  /// Removes the scratch files that were made but never handed on: the run
+  /// failed before the editor had them.
+  void RemoveUnusedScratchFiles() noexcept { scratch_files_->RemoveHeld(); }
+
+ private:
+  std::shared_ptr<ScratchFiles> scratch_files_ =
+      std::make_shared<ScratchFiles>();
 };
 
 }  // namespace tessaly

@@ -1,5 +1,7 @@
 #include "services/win32_support_win32.h"
 
+#include <shlobj.h>
+
 #include "services/service_error.h"
 
 namespace tessaly {
@@ -31,6 +33,67 @@ std::wstring DescribeFailure(std::wstring_view operation, DWORD error) {
   if (text.empty()) text = SystemText(error, 0);
   if (text.empty()) text = std::to_wstring(error);
   return std::wstring(operation) + L": " + text;
+}
+
+UniqueModule LoadSystemLibrary(std::wstring_view name,
+                               std::u16string_view operation) {
+  std::wstring path = CallWithGrowingBuffer(
+      [](DWORD size, wchar_t* buffer) {
+        return ::GetSystemDirectoryW(buffer, size);
+      },
+      operation);
+  path += L'\\';
+  path += name;
+  UniqueModule module(::LoadLibraryExW(path.c_str(), nullptr, 0));
+  if (!module) {
+    const DWORD error = ::GetLastError();
+    Fail(error, operation, FromWide(path));
+  }
+  return module;
+}
+
+std::wstring ShellFolderPath(int csidl, HANDLE user_token, DWORD flags,
+                             std::u16string_view operation) {
+  if (csidl == CSIDL_WINDOWS) {
+    // On a terminal server a program that is not marked terminal-server
+    // aware gets a private Windows folder per user, from
+    // GetWindowsDirectoryW and CSIDL_WINDOWS alike; this names the shared
+    // one, where Notepad is, in any case.
+    return CallWithGrowingBuffer(
+        [](DWORD size, wchar_t* buffer) {
+          return ::GetSystemWindowsDirectoryW(buffer, size);
+        },
+        operation);
+  }
+  if (csidl == CSIDL_PROFILE && user_token == nullptr &&
+      flags == SHGFP_TYPE_CURRENT) {
+    // Windows sets USERPROFILE from the profile's path when the user logs
+    // on; it spares loading SHELL32 and the COM libraries behind it. A value
+    // that is not a full path to a folder is not trusted.
+    std::wstring profile(MAX_PATH, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(
+        L"USERPROFILE", profile.data(), static_cast<DWORD>(profile.size()));
+    profile.resize(length < profile.size() ? length : 0);
+    const DWORD attributes = profile.empty()
+                                 ? INVALID_FILE_ATTRIBUTES
+                                 : ::GetFileAttributesW(profile.c_str());
+    const bool full_path =
+        profile.size() >= 3 && profile[1] == L':' && profile[2] == L'\\';
+    if (full_path && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return profile;
+    }
+  }
+  using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+  const UniqueModule shell = LoadSystemLibrary(L"shell32.dll", operation);
+  const auto get_folder_path =
+      SystemFunction<GetFolderPath>(shell.get(), "SHGetFolderPathW", operation);
+  std::wstring path(MAX_PATH, L'\0');
+  const HRESULT result =
+      get_folder_path(nullptr, csidl, user_token, flags, path.data());
+  if (FAILED(result)) Fail(static_cast<DWORD>(result), operation);
+  path.resize(path.find(L'\0'));
+  return path;
 }
 
 void Fail(DWORD error, std::u16string_view operation, const Text& subject) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "services/text.h"
 
@@ -22,8 +23,13 @@ struct HandleCloser {
 struct FindCloser {
   void operator()(HANDLE handle) const { ::FindClose(handle); }
 };
+struct ModuleFreer {
+  void operator()(HMODULE module) const { ::FreeLibrary(module); }
+};
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 using UniqueFindHandle = std::unique_ptr<void, FindCloser>;
+using UniqueModule =
+    std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
 
 /// Takes ownership of a handle from an API that reports failure either as
 /// null or as INVALID_HANDLE_VALUE; both become an empty UniqueHandle.
@@ -47,6 +53,51 @@ std::wstring DescribeFailure(std::wstring_view operation, DWORD error);
 /// that failed.
 [[noreturn]] void Fail(DWORD error, std::u16string_view operation,
                        const Text& subject = Text());
+
+/// Calls an API of the GetTempPathW kind: given the buffer's size it returns
+/// the length written, or the size needed when the buffer is too small, or 0
+/// on failure.
+template <typename Call>
+std::wstring CallWithGrowingBuffer(Call call, std::u16string_view operation,
+                                   const Text& subject = Text()) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = call(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0) {
+      const DWORD error = ::GetLastError();
+      Fail(error, operation, subject);
+    }
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.resize(length);
+  }
+}
+
+/// Loads a system DLL, such as "user32.dll", by its full path in the system
+/// folder, so that no other folder is ever searched for it. DLLs that the
+/// normal run does not need are loaded this way, only when needed.
+UniqueModule LoadSystemLibrary(std::wstring_view name,
+                               std::u16string_view operation);
+
+/// The function `name` of a loaded DLL, as a pointer of type `Function`.
+template <typename Function>
+Function SystemFunction(HMODULE module, const char* name,
+                        std::u16string_view operation) {
+  const FARPROC address = ::GetProcAddress(module, name);
+  if (address == nullptr) {
+    const DWORD error = ::GetLastError();
+    Fail(error, operation);
+  }
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+}
+
+/// The path of a shell special folder (a CSIDL value) for the current user
+/// as the system has it, with its trailing separator if the system gives
+/// one. SHELL32 is loaded only for folders that the system names otherwise.
+std::wstring ShellFolderPath(int csidl, HANDLE user_token, DWORD flags,
+                             std::u16string_view operation);
 
 }  // namespace tessaly
 

@@ -156,30 +156,6 @@ TEST(ScratchFilePathTest, NeverOpensANameThatIsAlreadyTaken) {
   ::DeleteFileW(chosen.c_str());
 }
 
-// Wine's CreateSymbolicLinkW reports success and makes nothing, so the link
-// is made by the host's ln, which Wine starts as a Unix program.
-bool PlantLink(const std::wstring& folder, const std::wstring& link_name,
-               const std::wstring& target_name) {
-  std::wstring command = L"/bin/ln -s " + target_name + L' ' + link_name;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE,
-                        0, nullptr, folder.c_str(), &startup, &process)) {
-    return false;
-  }
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  // A Unix process's handle does not signal its end: wait for the link.
-  const std::wstring link = folder + link_name;
-  for (int i = 0; i < 250; ++i) {
-    if (::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES)
-      return true;
-    ::Sleep(20);
-  }
-  return false;
-}
-
 TEST(ScratchFilePathTest, NeverFollowsALinkPlantedUnderItsName) {
   std::vector<std::uint32_t> randoms = {11, 12};
   std::size_t next = 0;
@@ -210,6 +186,40 @@ TEST(ScratchFilePathTest, GivesUpWhenEveryNameIsTaken) {
   EXPECT_THROW(environment.ScratchFilePath(u"Tessaly"), ServiceError);
   EXPECT_EQ(ReadBytes(planted), "planted");
   ::DeleteFileW(planted.c_str());
+}
+
+// Names in a temp folder near MAX_PATH go past it: creating, writing and
+// sweeping all take the extended-length form.
+TEST(ScratchFilePathTest, ATempFolderNearMaxPathServesTheWholeRun) {
+  ScopedFolder folder;
+  std::wstring temp = folder.path();
+  while (temp.size() < 230) {
+    temp += L'\\' + std::wstring(30, L'n');
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + temp).c_str(), nullptr));
+  }
+  temp += L'\\';
+  const std::wstring old = temp + L"Tessaly-00000001-00000002.txt";
+  WriteBytes(L"\\\\?\\" + old, "old");
+  SetLastWriteTime(L"\\\\?\\" + old, HoursAgo(48));
+  const std::wstring previous_temp = TempFolder();
+  ::SetEnvironmentVariableW(L"TMP", temp.c_str());
+
+  auto scratch_files = std::make_shared<ScratchFiles>();
+  Win32EnvironmentHelper environment(nullptr, scratch_files);
+  Win32FileHelper files(Win32FileHelper::kPieceBytes, 0, scratch_files);
+  const Text path = ToText(environment.ScratchFilePath(u"Tessaly"));
+  ::SetEnvironmentVariableW(L"TMP", previous_temp.c_str());
+  ASSERT_GT(path.size(), 260u);
+  EXPECT_EQ(W(path).substr(0, temp.size()), temp);
+  files.WriteTextFile(path, u"a\r\n");
+  EXPECT_EQ(ReadBytes(L"\\\\?\\" + W(path)),
+            "\xFF\xFE" + LittleEndianBytes(u"a\r\n"));
+  std::int32_t removed = 0;
+  Text failure;
+  files.FinishScratchFile(path, -1, -1, removed, failure);
+  EXPECT_EQ(removed, 1);
+  EXPECT_TRUE(failure.empty());
+  EXPECT_FALSE(Exists(L"\\\\?\\" + old));
 }
 
 }  // namespace

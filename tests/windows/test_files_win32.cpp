@@ -30,6 +30,55 @@ void RemoveTree(const std::wstring& folder) {
 
 }  // namespace
 
+bool StartUnixProgram(const std::wstring& folder, std::wstring command_line) {
+  std::wstring program =
+      L"Z:" + command_line.substr(0, command_line.find(L' '));
+  for (wchar_t& unit : program) {
+    if (unit == L'/') unit = L'\\';
+  }
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr,
+                        FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process)) {
+    return false;
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return true;
+}
+
+bool PlantLink(const std::wstring& folder, const std::wstring& link_name,
+               const std::wstring& target_name) {
+  if (!StartUnixProgram(folder,
+                        L"/bin/ln -s " + target_name + L' ' + link_name)) {
+    return false;
+  }
+  const std::wstring link =
+      folder + (folder.back() == L'\\' ? L"" : L"\\") + link_name;
+  for (int i = 0; i < 250; ++i) {
+    if (::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return true;
+    }
+    ::Sleep(20);
+  }
+  return false;
+}
+
+std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search =
+      ::FindFirstFileW((folder + L"\\Tessaly-*.txt").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(found.cFileName);
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return names;
+}
+
 std::wstring TempFolder() {
   wchar_t buffer[MAX_PATH + 1];
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
@@ -93,9 +142,10 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-  const HANDLE file = ::CreateFileW(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     ADD_FAILURE() << "cannot open a file: " << ::GetLastError();
     return {};

@@ -52,6 +52,20 @@ FILETIME LastWriteTime(const std::wstring& path);
 void SetLastWriteTime(const std::wstring& path, FILETIME time);
 FILETIME HoursAgo(int hours);
 
+/// Starts `command_line`, whose first word is a Unix program such as
+/// "/bin/ln", in `folder`, as Wine starts Unix programs. Does not wait: the
+/// handle of a Unix process does not signal its end.
+bool StartUnixProgram(const std::wstring& folder, std::wstring command_line);
+
+/// Makes a Unix symbolic link `link_name` to `target_name` in `folder` and
+/// waits until it is there. Wine's CreateSymbolicLinkW reports success and
+/// makes nothing, so the host's ln makes it.
+bool PlantLink(const std::wstring& folder, const std::wstring& link_name,
+               const std::wstring& target_name);
+
+/// The names of the scratch files ("Tessaly-*.txt") in `folder`.
+std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder);
+
 /// UTF-16 code units as little-endian bytes, as a file holds them.
 std::string LittleEndianBytes(std::u16string_view text);
 std::string LittleEndianBytes(std::wstring_view text);

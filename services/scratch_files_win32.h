@@ -1,0 +1,55 @@
+// The scratch files of one run, from their creation until the editor has
+// them.
+#ifndef TESSALY_SERVICES_SCRATCH_FILES_WIN32_H_
+#define TESSALY_SERVICES_SCRATCH_FILES_WIN32_H_
+
+#include <vector>
+
+#include "services/text.h"
+#include "services/win32_support_win32.h"
+
+namespace tessaly {
+
+/// Holds each scratch file of this run by the handle that created it, until
+/// it is handed to the program that shows it. Meanwhile it is written only
+/// through that handle, so a link put in its place is never written
+/// through, and nobody can rename or delete it on Windows, as the handle
+/// does not share deleting. What is still held when the run fails, or when
+/// this object goes, was never handed on and is removed.
+class ScratchFiles {
+ public:
+  ScratchFiles() = default;
+  ~ScratchFiles();
+  ScratchFiles(const ScratchFiles&) = delete;
+  ScratchFiles& operator=(const ScratchFiles&) = delete;
+
+  /// Creates a new scratch file at `path`, never opening anything already
+  /// there. Returns the system's error code, 0 on success.
+  DWORD Create(const Text& path);
+
+  /// The handle that created the scratch file `path`, while it is held;
+  /// null for any other path.
+  HANDLE Held(const Text& path) const;
+
+  /// Fails unless every file still held is still the one its path names:
+  /// call it before a program is given the paths.
+  void CheckNames() const;
+
+  /// Lets go of every file held: they belong to the started program now.
+  void HandOver();
+
+  /// Removes every file still held. Never fails: it runs on the way out of
+  /// a failed run, whose first failure is the one to report.
+  void RemoveHeld() noexcept;
+
+ private:
+  struct File {
+    Text path;
+    UniqueHandle handle;
+  };
+  std::vector<File> files_;
+};
+
+}  // namespace tessaly
+
+#endif  // TESSALY_SERVICES_SCRATCH_FILES_WIN32_H_
