@@ -9,10 +9,11 @@
 # Windows calls the peak working set) and the minor page faults of both, as
 # /usr/bin/time counts them on the Wine process.
 #
-#   scripts/bench-run.sh [--size-mib N] [--runs R] [--exe FILE]
+#   scripts/bench-run.sh [--size-mib N | --size-kib N] [--runs R] [--exe FILE]
 #
 # (defaults: 100 MiB, 5 runs, the build's own Tessaly.exe; --exe measures
-# another of the same width, an older build say, in the same harness.)
+# another of the same width, an older build say, in the same harness.
+# --size-kib measures a small file, where starting up is most of the run.)
 #
 # It measures the 32-bit build, the one that ships, where this machine runs
 # 32-bit programs, and the 64-bit build where it does not (or with
@@ -23,12 +24,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 . scripts/windows-way.sh
-size_mib=100
+size_kib=$((100 * 1024))
 runs=5
 other_exe=
 while [ $# -gt 0 ]; do
   case "$1" in
-    --size-mib) size_mib=$2; shift 2 ;;
+    --size-mib) size_kib=$(($2 * 1024)); shift 2 ;;
+    --size-kib) size_kib=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --exe) other_exe=$(realpath "$2"); shift 2 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
@@ -58,8 +60,8 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 
 input="$drive_c/bench/input.txt"
 line=$(printf '%079d' 0)
-head -c $((size_mib * 1024 * 1024)) < <(yes "$line") >"$input"
-lines=$(( size_mib * 1024 * 1024 / 80 ))
+head -c $((size_kib * 1024)) < <(yes "$line") >"$input"
+lines=$(( size_kib * 1024 / 80 ))
 bytes=$(stat -c %s "$input")
 utf16_bytes=$(( (bytes + lines) * 2 ))
 
@@ -104,9 +106,9 @@ awk -v ts="$(m "${t_shell[@]}")" -v cs="$(m "${c_shell[@]}")" \
     -v tw="$(m "${t_wine[@]}")" -v cw="$(m "${c_wine[@]}")" \
     -v tf="$(m "${t_faults[@]}")" -v cf="$(m "${c_faults[@]}")" \
     -v p="$(printf '%s\n' "${peaks[@]}" | sort -n | tail -n 1)" \
-    -v u="$utf16_bytes" -v s="$size_mib" -v r="$runs" -v b="$bits" 'BEGIN {
+    -v u="$utf16_bytes" -v s="$size_kib" -v r="$runs" -v b="$bits" 'BEGIN {
   target = (1.1 * u + 16 * 1048576) / 1048576
-  printf "{\"build\": \"%d-bit\", \"size_mib\": %d, \"runs\": %d, ", b, s, r
+  printf "{\"build\": \"%d-bit\", \"size_kib\": %d, \"runs\": %d, ", b, s, r
   printf "\"shell\": {\"tessaly_s\": %.3f, \"copy_s\": %.3f, \"ratio\": %.2f}, ", ts, cs, ts / cs
   printf "\"in_wine\": {\"tessaly_s\": %.3f, \"copy_s\": %.3f, \"ratio\": %.2f}, ", tw, cw, tw / cw
   printf "\"minor_faults\": {\"tessaly\": %d, \"copy\": %d}, ", tf, cf
