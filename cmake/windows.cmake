@@ -70,20 +70,27 @@ endif()
 target_link_options(Tessaly PRIVATE -Wl,--large-address-aware)
 
 # The release: Tessaly.exe, the user's guide as README.txt and the licence,
-# the two text files with Windows line ends for Notepad, in a zip whose
-# bytes depend only on the sources; SHA256SUMS beside it.
+# the two text files with Windows line ends for Notepad, in a zip and in
+# two Windows Installer packages (per machine and per user), whose bytes
+# depend only on the sources; SHA256SUMS beside them. cmake/release.py
+# signs them too where TESSALY_SIGN_PKCS12 and TESSALY_SIGN_PASSWORD are
+# set when the target is built; they are read then, never stored here.
 set(release_text_dir "${PROJECT_BINARY_DIR}/release-text")
 configure_file(docs/user-guide.txt "${release_text_dir}/README.txt" @ONLY
   NEWLINE_STYLE CRLF)
 configure_file(LICENSE "${release_text_dir}/LICENSE.txt" @ONLY
   NEWLINE_STYLE CRLF)
-set(TESSALY_RELEASE_ZIP "${PROJECT_BINARY_DIR}/Tessaly-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}-win32.zip")
+set(release_base "${PROJECT_BINARY_DIR}/Tessaly-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}-win32")
 add_custom_target(package
-  COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/release_zip.py"
-          --source-dir "${PROJECT_SOURCE_DIR}" --zip "${TESSALY_RELEASE_ZIP}"
-          "$<TARGET_FILE:Tessaly>" "${release_text_dir}/README.txt"
-          "${release_text_dir}/LICENSE.txt"
-  BYPRODUCTS "${TESSALY_RELEASE_ZIP}" "${PROJECT_BINARY_DIR}/SHA256SUMS"
-  COMMENT "Packing ${TESSALY_RELEASE_ZIP}"
+  COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/release.py"
+          --source-dir "${PROJECT_SOURCE_DIR}" --out-dir "${PROJECT_BINARY_DIR}"
+          --version "${PROJECT_VERSION}" --exe "$<TARGET_FILE:Tessaly>"
+          --readme "${release_text_dir}/README.txt"
+          --license "${release_text_dir}/LICENSE.txt"
+          --icon "${resource_dir}/tessaly.ico"
+          --wxs "${PROJECT_SOURCE_DIR}/resources/tessaly.wxs"
+  BYPRODUCTS "${release_base}.zip" "${release_base}.msi"
+             "${release_base}-peruser.msi" "${PROJECT_BINARY_DIR}/SHA256SUMS"
+  COMMENT "Packing the release in ${PROJECT_BINARY_DIR}"
   VERBATIM)
 add_dependencies(package Tessaly)

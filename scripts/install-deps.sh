@@ -1,8 +1,10 @@
 #!/bin/bash
 # Installs what building and testing Tessaly needs on Debian 12, as root:
 # CMake and Ninja, g++ and clang (with libFuzzer), mingw-w64 for 32-bit and
-# 64-bit Windows, GoogleTest's sources, 32-bit and 64-bit Wine, Xvfb, and the
-# tools the screenshot uses. 32-bit Wine installs on any x86-64 machine, even
+# 64-bit Windows, GoogleTest's sources, 32-bit and 64-bit Wine, Xvfb, the
+# tools the screenshot uses, and those that build, sign and take apart
+# Windows Installer packages (wixl, msitools, faketime, osslsigncode, and
+# openssl for the test's throwaway certificates). 32-bit Wine installs on any x86-64 machine, even
 # one whose kernel cannot run it; the tests then use 64-bit Wine alone.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
@@ -13,4 +15,5 @@ apt-get install -y -q --no-install-recommends \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
   googletest libbenchmark-dev time \
   wine wine32:i386 wine64 \
-  xvfb xdotool imagemagick
+  xvfb xdotool imagemagick \
+  wixl msitools faketime osslsigncode openssl

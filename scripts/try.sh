@@ -11,20 +11,25 @@ root=$(pwd)
 logs="$root/build/logs"
 mkdir -p "$logs"
 
-# step WHAT LOG COMMAND...: runs a step with its output in build/logs/LOG;
-# if it fails, says what failed and where the log is, shows its end, stops.
+# step WHAT LOG COMMAND...: runs a step with its output in build/logs/LOG,
+# saying when it starts and how long it took; if it fails, says what failed
+# and where the log is, shows its end, stops.
 step() {
-  local what=$1 log="$logs/$2"
+  local what=$1 log="$logs/$2" started=$SECONDS
   shift 2
+  echo "try.sh: $what (log: $log)"
   if ! "$@" >"$log" 2>&1; then
-    echo "try.sh: $what failed; the log is $log. It ends:" >&2
+    echo "try.sh: $what failed after $((SECONDS - started)) s; the log is $log. It ends:" >&2
     tail -n 20 "$log" >&2
     exit 1
   fi
+  echo "try.sh:   done in $((SECONDS - started)) s"
 }
 
 file=$(realpath -e "${1:-samples/lf-only.txt}" 2>/dev/null) ||
   { echo "try.sh: there is no file ${1:-samples/lf-only.txt}" >&2; exit 1; }
+step "Installing what is missing, from Debian's packages" install.log \
+  bash scripts/build.sh --install-only
 step "Building" build.log bash scripts/build.sh
 
 choose_windows_way

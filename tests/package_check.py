@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Builds the release in BINARY_DIR and checks it as a user meets it: the
-zip's entries in their order, the hash beside it, and the user's guide as
-Notepad will show it.
+zip's entries in their order, the hashes beside it and the packages, and
+the user's guide as Notepad will show it. (The packages themselves are
+installed under Wine by msi_check.sh.)
 
     package_check.py CMAKE BINARY_DIR ZIP_NAME
 """
@@ -32,16 +33,23 @@ def main() -> None:
         names = archive.namelist()
         if names != ["Tessaly.exe", "README.txt", "LICENSE.txt"]:
             fail(f"the zip holds, in this order: {names}")
-        with open(os.path.join(binary_dir, "bin", "Tessaly.exe"), "rb") as file:
+        # The one built, signed where the release is signed.
+        with open(os.path.join(binary_dir, "release-files", "Tessaly.exe"),
+                  "rb") as file:
             if archive.read("Tessaly.exe") != file.read():
                 fail("the zip's Tessaly.exe is not the one built")
         guide = archive.read("README.txt")
 
-    digest = hashlib.sha256(zip_bytes).hexdigest()
+    released = [zip_name, zip_name.replace(".zip", ".msi"),
+                zip_name.replace(".zip", "-peruser.msi")]
+    expected = ""
+    for name in released:
+        with open(os.path.join(binary_dir, name), "rb") as file:
+            expected += f"{hashlib.sha256(file.read()).hexdigest()}  {name}\n"
     with open(os.path.join(binary_dir, "SHA256SUMS"), "rb") as file:
         sums = file.read()
-    if sums != f"{digest}  {zip_name}\n".encode():
-        fail(f"SHA256SUMS does not match the zip ({digest}): {sums!r}")
+    if sums != expected.encode():
+        fail(f"SHA256SUMS is not\n{expected}but\n{sums.decode()}")
 
     # ASCII, CR LF throughout, lines that fit, the title a user reads first.
     if not guide.isascii():
@@ -57,7 +65,7 @@ def main() -> None:
         fail(f"README.txt begins: {lines[:2]}")
     if f"certutil -hashfile {zip_name} SHA256".encode() not in guide:
         fail(f"README.txt does not say how to check {zip_name}")
-    print(f"{zip_path}: {names}, SHA-256 {digest}")
+    print(f"{zip_path}: {names}\n{expected}", end="")
 
 
 if __name__ == "__main__":

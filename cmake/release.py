@@ -1,0 +1,219 @@
+#!/usr/bin/env python3
+"""Builds the release in OUT_DIR so that its bytes depend on nothing but its
+inputs, and signs it where a certificate is given:
+
+    Tessaly-<v>-win32.zip          Tessaly.exe, README.txt, LICENSE.txt
+    Tessaly-<v>-win32.msi          per-machine Windows Installer package
+    Tessaly-<v>-win32-peruser.msi  per-user one, which needs no elevation
+    SHA256SUMS                     the hashes of the three
+
+    release.py --source-dir DIR --out-dir DIR --version 1.0.0
+               --exe EXE --readme TXT --license TXT --icon ICO --wxs WXS
+               [--msi-only]
+
+Every file carries one time: the commit's, or SOURCE_DATE_EPOCH when set.
+Each package's product code is derived from the version and kind, its
+package code from everything that goes into it.
+
+Signing: with TESSALY_SIGN_PKCS12 (a .pfx or .p12 file) and
+TESSALY_SIGN_PASSWORD set, Tessaly.exe is signed before it is packed, and
+then each package, with osslsigncode and SHA-256. TESSALY_SIGN_TIMESTAMP_URL
+adds an RFC 3161 timestamp; without one, the signing time is the release's
+time, so a signed release is reproducible too. The password goes to
+osslsigncode on its standard input, never on a command line.
+"""
+import argparse
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import time
+import uuid
+import zipfile
+
+ZIP_EPOCH = 315532800  # 1980-01-01, the earliest time a zip entry holds.
+# Product codes are name-based UUIDs in this namespace.
+PRODUCT_NAMESPACE = uuid.UUID("cbb40129-980e-4eba-9f76-70a71990b75f")
+# (suffix of the file name, WiX scope, registry root)
+PACKAGE_KINDS = [("", "perMachine", "HKLM"), ("-peruser", "perUser", "HKCU")]
+
+
+def fail(message: str) -> None:
+    sys.exit(f"release.py: {message}")
+
+
+def source_epoch(source_dir: str) -> int:
+    """SOURCE_DATE_EPOCH, as reproducible-builds.org describes it, or the
+    time of the commit the sources come from."""
+    if os.environ.get("SOURCE_DATE_EPOCH"):
+        return int(os.environ["SOURCE_DATE_EPOCH"])
+    try:
+        out = subprocess.run(
+            ["git", "-C", source_dir, "log", "-1", "--format=%ct"],
+            check=True, capture_output=True, text=True).stdout
+        return int(out.strip())
+    except (OSError, subprocess.CalledProcessError, ValueError):
+        print("release.py: no commit to take the time from, and no "
+              "SOURCE_DATE_EPOCH; the release's files get 1980-01-01",
+              file=sys.stderr)
+        return ZIP_EPOCH
+
+
+def run(command: list, **kwargs) -> subprocess.CompletedProcess:
+    result = subprocess.run(command, capture_output=True, text=True, **kwargs)
+    if result.returncode != 0:
+        fail(f"{command[0]} failed ({result.returncode}):\n"
+             f"{result.stdout}{result.stderr}")
+    return result
+
+
+class Signer:
+    """Signs files with osslsigncode, or does nothing where no certificate
+    is given."""
+
+    def __init__(self, epoch: int):
+        self.pkcs12 = os.environ.get("TESSALY_SIGN_PKCS12", "")
+        self.password = os.environ.get("TESSALY_SIGN_PASSWORD", "")
+        self.timestamp_url = os.environ.get("TESSALY_SIGN_TIMESTAMP_URL", "")
+        self.epoch = epoch
+        if self.pkcs12 and not self.password:
+            fail("TESSALY_SIGN_PKCS12 is set but TESSALY_SIGN_PASSWORD is not")
+        if self.password and not self.pkcs12:
+            fail("TESSALY_SIGN_PASSWORD is set but TESSALY_SIGN_PKCS12 is not")
+
+    def describe(self) -> str:
+        if not self.pkcs12:
+            return ("release.py: unsigned (set TESSALY_SIGN_PKCS12 and "
+                    "TESSALY_SIGN_PASSWORD to sign)")
+        when = (f"timestamped by {self.timestamp_url}" if self.timestamp_url
+                else "signing time fixed at the release's time")
+        return f"release.py: signing with {self.pkcs12}, SHA-256, {when}"
+
+    def sign(self, path: str) -> None:
+        if not self.pkcs12:
+            return
+        signed = path + ".signed"
+        command = ["osslsigncode", "sign", "-pkcs12", self.pkcs12,
+                   "-readpass", "-", "-h", "sha256", "-n", "Brevinor",
+                   "-in", path, "-out", signed]
+        if self.timestamp_url:
+            command += ["-ts", self.timestamp_url]
+        else:
+            command += ["-time", str(self.epoch)]
+        if os.path.exists(signed):
+            os.remove(signed)
+        run(command, input=self.password)
+        os.replace(signed, path)
+
+
+def pack_zip(zip_path: str, files: list, epoch: int) -> None:
+    """The entries go in the order given, each with the same time and the
+    same attributes."""
+    stamp = time.gmtime(max(epoch, ZIP_EPOCH))[:6]
+    temporary = zip_path + ".tmp"
+    with zipfile.ZipFile(temporary, "w") as archive:
+        for path in files:
+            entry = zipfile.ZipInfo(os.path.basename(path), stamp)
+            entry.compress_type = zipfile.ZIP_DEFLATED
+            entry.create_system = 0  # MS-DOS attributes, as Windows reads them.
+            entry.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE
+            with open(path, "rb") as file:
+                archive.writestr(entry, file.read(), compresslevel=9)
+    os.replace(temporary, zip_path)
+
+
+def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
+              files: dict, epoch: int) -> None:
+    """wixl, run at the release's time so that the package and its cabinet
+    hold no other, then msibuild to set a package code that follows from
+    the inputs instead of wixl's random one."""
+    product_code = uuid.uuid5(PRODUCT_NAMESPACE, f"Tessaly {scope} {version}")
+    defines = {"Scope": scope, "Root": root, "Version": version,
+               "ProductCode": str(product_code).upper(), **files}
+    # By content, never by path: two build folders give one package code.
+    inputs = hashlib.sha256()
+    for name in sorted(defines):
+        value = os.path.basename(defines[name]) if name in files else defines[name]
+        inputs.update(f"{name}={value}\n".encode())
+    for path in [wxs, *files.values()]:
+        with open(path, "rb") as file:
+            inputs.update(hashlib.sha256(file.read()).digest())
+    package_code = uuid.UUID(bytes=inputs.digest()[:16], version=4)
+
+    # wixl takes only relative sources, found from the folder it runs in.
+    fixed_clock = ["faketime", f"@{epoch}"]
+    folders = {os.path.dirname(os.path.abspath(path)) for path in files.values()}
+    if len(folders) != 1:
+        fail(f"the packages' files must share a folder: {sorted(folders)}")
+    command = fixed_clock + ["wixl", "-a", "x86", "-o",
+                             os.path.abspath(msi_path)]
+    for name, value in defines.items():
+        value = os.path.basename(value) if name in files else value
+        command += ["-D", f"{name}={value}"]
+    result = run(command + [os.path.abspath(wxs)], cwd=folders.pop())
+    # wixl drops what it does not understand with no more than a warning.
+    said = result.stdout + result.stderr
+    if "warning" in said.lower() or "critical" in said.lower():
+        fail(f"wixl warned about {wxs}:\n{said}")
+    run(fixed_clock + ["msibuild", msi_path, "-s", "Brevinor",
+                       "Brevinor Project", "Intel;1033",
+                       "{" + str(package_code).upper() + "}"])
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser()
+    for option in ["--source-dir", "--out-dir", "--version", "--exe",
+                   "--readme", "--license", "--icon", "--wxs"]:
+        parser.add_argument(option, required=True)
+    parser.add_argument("--msi-only", action="store_true",
+                        help="only the two packages, unsigned, as for tests")
+    args = parser.parse_args()
+
+    epoch = max(source_epoch(args.source_dir), ZIP_EPOCH)
+    major, minor = args.version.split(".")[:2]
+    base = os.path.join(args.out_dir, f"Tessaly-{major}.{minor}-win32")
+    signer = Signer(epoch) if not args.msi_only else None
+    if signer:
+        print(signer.describe())
+
+    # The files as they ship, with the release's time.
+    staging = os.path.join(args.out_dir, "release-files")
+    os.makedirs(staging, exist_ok=True)
+    shipped = []
+    for path in [args.exe, args.readme, args.license]:
+        target = os.path.join(staging, os.path.basename(path))
+        shutil.copyfile(path, target)
+        shipped.append(target)
+    if signer:
+        signer.sign(shipped[0])
+    icon = os.path.join(staging, "Tessaly.ico")
+    shutil.copyfile(args.icon, icon)
+    for path in shipped + [icon]:
+        os.utime(path, (epoch, epoch))
+
+    released = []
+    if not args.msi_only:
+        pack_zip(base + ".zip", shipped, epoch)
+        released.append(base + ".zip")
+    files = {"ExeFile": shipped[0], "ReadMeFile": shipped[1],
+             "LicenseFile": shipped[2], "IconFile": icon}
+    msi_version = ".".join(args.version.split(".")[:3])
+    for suffix, scope, root in PACKAGE_KINDS:
+        msi = f"{base}{suffix}.msi"
+        build_msi(msi, args.wxs, scope, root, msi_version, files, epoch)
+        if signer:
+            signer.sign(msi)
+        released.append(msi)
+
+    if not args.msi_only:
+        sums = os.path.join(args.out_dir, "SHA256SUMS")
+        with open(sums, "w", newline="\n") as out:
+            for path in released:
+                with open(path, "rb") as file:
+                    digest = hashlib.sha256(file.read()).hexdigest()
+                out.write(f"{digest}  {os.path.basename(path)}\n")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,182 @@
+#!/bin/bash
+# msi_check.sh SOURCE_DIR BUILD_DIR WINE_DIR WORK_DIR checks the Windows
+# Installer packages of the release in BUILD_DIR (the 32-bit build) as an
+# administrator and a user meet them, under 64-bit Wine, whose msiexec
+# installs x86 packages, so that it runs on every machine here:
+#   - per machine: an older version installed, then this one over it (one
+#     entry left), an older one refused, then removed with nothing left;
+#   - per user: marked as needing no elevation, installed into the user's
+#     programs folder and HKCU, then removed with nothing left;
+#   - signed with a throwaway CA's certificate made here: the exe in the zip
+#     and both packages verify, a changed copy does not, the password is in
+#     no output, and two signed builds are the same bytes.
+# Each install starts from a copy of the pristine prefix in WINE_DIR.
+set -euo pipefail
+source_dir=$1
+build=$2
+wine_dir=$3
+work=$4
+. "$source_dir/tests/wine/wine-env.sh"
+wine_env 64
+export WINEDEBUG=-all
+rm -rf "$work"
+mkdir -p "$work"
+
+failed=0
+passed=0
+check() {
+  local what=$1
+  shift
+  if "$@" >/dev/null 2>&1; then
+    passed=$((passed + 1))
+  else
+    echo "FAILED: $what"
+    failed=$((failed + 1))
+  fi
+}
+# msiexec's exit code, which reaches the shell cut to 8 bits: 1603 is 67.
+msiexec() { "$WINE" msiexec "$@" /qn && echo 0 || echo $?; }
+windows_path() { "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# The data of a value (the key's default without NAME) in the 32-bit view.
+reg_data() {
+  local out
+  if [ $# -gt 1 ]; then
+    out=$("$WINE" reg query "$1" /v "$2" /reg:32 2>/dev/null)
+  else
+    out=$("$WINE" reg query "$1" /ve /reg:32 2>/dev/null)
+  fi
+  printf '%s\n' "$out" | tr -d '\r' |
+    sed -n 's/^    .*    REG_[A-Z_]*    \{0,1\}//p' | head -n 1
+}
+no_key() { ! "$WINE" reg query "$1" /reg:32 >/dev/null 2>&1; }
+same() { cmp -s "$1" "$2"; }
+property() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
+
+# The release, and the same files packed as an older version.
+cmake --build "$build" --target package >"$work/package.log" 2>&1 ||
+  { cat "$work/package.log"; exit 1; }
+msi=$(ls "$build"/Tessaly-*-win32.msi)
+per_user_msi=$(ls "$build"/Tessaly-*-win32-peruser.msi)
+files="$build/release-files"
+version=$(property "$msi" ProductVersion)
+python3 "$source_dir/cmake/release.py" --msi-only --source-dir "$source_dir" \
+  --out-dir "$work/older" --version 0.9.0 --exe "$files/Tessaly.exe" \
+  --readme "$files/README.txt" --license "$files/LICENSE.txt" \
+  --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" \
+  >"$work/older.log" 2>&1 || { cat "$work/older.log"; exit 1; }
+older_msi=$(ls "$work"/older/Tessaly-*-win32.msi)
+echo "Packages: $(basename "$msi") and $(basename "$per_user_msi"), version $version; older: 0.9.0"
+
+export WINEPREFIX="$work/prefix"
+cp -a "$wine_dir/pristine" "$WINEPREFIX"
+drive_c="$WINEPREFIX/drive_c"
+user_dir=$(ls -d "$drive_c"/users/* | grep -v -e /Public$ | head -n 1)
+send_to="$user_dir/AppData/Roaming/Microsoft/Windows/SendTo/Brevinor.lnk"
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+verb='Software\Classes\SystemFileAssociations\text\shell\Brevinor'
+open_with='Software\Classes\Applications\Tessaly.exe'
+
+# Per machine: older, then this version over it.
+folder="$drive_c/Program Files (x86)/Brevinor"
+command="\"C:\\Program Files (x86)\\Brevinor\\Tessaly.exe\" \"%1\""
+code=$(property "$msi" ProductCode)
+check "the older package installs" test "$(msiexec /i "$(windows_path "$older_msi")")" = 0
+check "the older version is installed" test -f "$folder/Tessaly.exe"
+check "this version installs over it" test "$(msiexec /i "$(windows_path "$msi")")" = 0
+entries=$("$WINE" reg query "$uninstall" /s /reg:32 2>/dev/null | tr -d '\r' |
+  grep -c 'DisplayName    REG_SZ    Brevinor$' || true)
+check "one Add/Remove Programs entry after the upgrade ($entries)" test "$entries" = 1
+check "Tessaly.exe is the one built" same "$folder/Tessaly.exe" "$files/Tessaly.exe"
+check "README.txt is the guide" same "$folder/README.txt" "$files/README.txt"
+check "LICENSE.txt is the licence" same "$folder/LICENSE.txt" "$files/LICENSE.txt"
+check "the verb's text" test "$(reg_data "HKLM\\$verb")" = "Show in Notepad with Brevinor"
+check "the verb's command" test "$(reg_data "HKLM\\$verb\\command")" = "$command"
+check "Open with: its name" test "$(reg_data "HKLM\\$open_with" FriendlyAppName)" = Brevinor
+check "Open with: .txt" "$WINE" reg query "HKLM\\$open_with\\SupportedTypes" /v .txt /reg:32
+check "Open with: .log" "$WINE" reg query "HKLM\\$open_with\\SupportedTypes" /v .log /reg:32
+check "Open with: the command" test "$(reg_data "HKLM\\$open_with\\shell\\open\\command")" = "$command"
+check "Send To shortcut to Tessaly.exe" grep -q -a -F 'C:\Program Files (x86)\Brevinor\Tessaly.exe' "$send_to"
+check "entry's name" test "$(reg_data "$uninstall\\$code" DisplayName)" = Brevinor
+check "entry's publisher" test "$(reg_data "$uninstall\\$code" Publisher)" = "Brevinor Project"
+check "entry's version" test "$(reg_data "$uninstall\\$code" DisplayVersion)" = "$version"
+check "entry has no Modify button" test "$(reg_data "$uninstall\\$code" NoModify)" = 0x1
+check "entry's icon is the program's" same "$drive_c/windows/Installer/$code/Tessaly.ico" "$files/Tessaly.ico"
+
+check "the older package is refused over this one" test "$(msiexec /i "$(windows_path "$older_msi")")" = 67
+check "this version stays" test "$(reg_data "$uninstall\\$code" DisplayVersion)" = "$version"
+check "and its files" same "$folder/Tessaly.exe" "$files/Tessaly.exe"
+
+check "it is removed" test "$(msiexec /x "$(windows_path "$msi")")" = 0
+check "no program folder left" test ! -e "$folder"
+check "no Send To shortcut left" test ! -e "$send_to"
+check "no verb left" no_key "HKLM\\$verb"
+check "no Open with entry left" no_key "HKLM\\$open_with"
+check "no Add/Remove Programs entry left" no_key "$uninstall\\$code"
+check "no key of the shortcut left" no_key 'HKCU\Software\Brevinor Project'
+
+# Per user.
+folder="$user_dir/AppData/Local/Programs/Brevinor"
+code=$(property "$per_user_msi" ProductCode)
+word_count=$(msiinfo suminfo "$per_user_msi" | sed -n 's/^Source: \([0-9]*\).*/\1/p')
+check "per user: needs no elevation (Word Count $word_count)" test $((word_count & 8)) = 8
+check "per user: no ALLUSERS" test -z "$(property "$per_user_msi" ALLUSERS)"
+check "per user: it installs" test "$(msiexec /i "$(windows_path "$per_user_msi")")" = 0
+check "per user: Tessaly.exe in the user's programs" same "$folder/Tessaly.exe" "$files/Tessaly.exe"
+check "per user: the verb under HKCU" test "$(reg_data "HKCU\\$verb")" = "Show in Notepad with Brevinor"
+check "per user: Open with under HKCU" test "$(reg_data "HKCU\\$open_with" FriendlyAppName)" = Brevinor
+check "per user: nothing under HKLM" no_key "HKLM\\$verb"
+check "per user: Send To shortcut" grep -q -a -F 'Programs\Brevinor\Tessaly.exe' "$send_to"
+check "per user: entry's name" test "$(reg_data "$uninstall\\$code" DisplayName)" = Brevinor
+check "per user: it is removed" test "$(msiexec /x "$(windows_path "$per_user_msi")")" = 0
+check "per user: no program folder left" test ! -e "$folder"
+check "per user: no Send To shortcut left" test ! -e "$send_to"
+check "per user: no verb left" no_key "HKCU\\$verb"
+check "per user: no Open with entry left" no_key "HKCU\\$open_with"
+check "per user: no entry left" no_key "$uninstall\\$code"
+"$WINE" wineboot -e >/dev/null 2>&1 || true
+wineserver -k 2>/dev/null || true
+
+# Signing, with a throwaway CA and code-signing certificate.
+keys="$work/keys"
+mkdir -p "$keys"
+password="throwaway-$RANDOM-$RANDOM"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessaly Test CA" \
+  -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign \
+  -keyout "$keys/ca.key" -out "$keys/ca.crt" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -subj "/CN=Tessaly Test Signer" \
+  -keyout "$keys/signer.key" -out "$keys/signer.csr" 2>/dev/null
+printf 'extendedKeyUsage=codeSigning\nkeyUsage=digitalSignature\n' >"$keys/ext"
+openssl x509 -req -in "$keys/signer.csr" -CA "$keys/ca.crt" -CAkey "$keys/ca.key" \
+  -CAcreateserial -days 2 -extfile "$keys/ext" -out "$keys/signer.crt" 2>/dev/null
+openssl pkcs12 -export -inkey "$keys/signer.key" -in "$keys/signer.crt" \
+  -certfile "$keys/ca.crt" -passout "pass:$password" -out "$keys/signer.p12"
+for out in signed signed-again; do
+  TESSALY_SIGN_PKCS12="$keys/signer.p12" TESSALY_SIGN_PASSWORD="$password" \
+    python3 "$source_dir/cmake/release.py" --source-dir "$source_dir" \
+    --out-dir "$work/$out" --version "$version" --exe "$build/bin/Tessaly.exe" \
+    --readme "$files/README.txt" --license "$files/LICENSE.txt" \
+    --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" \
+    >"$work/$out.log" 2>&1 || { cat "$work/$out.log"; exit 1; }
+done
+check "signing says so" grep -q "signing with" "$work/signed.log"
+check "the password is in no output" bash -c "! grep -r -q -F '$password' '$work'/*.log"
+signed=$work/signed
+python3 -c 'import sys, zipfile; open(sys.argv[2], "wb").write(zipfile.ZipFile(sys.argv[1]).read("Tessaly.exe"))' \
+  "$(ls "$signed"/Tessaly-*-win32.zip)" "$signed/zipped.exe"
+for file in "$signed/zipped.exe" "$signed"/Tessaly-*-win32.msi "$signed"/Tessaly-*-win32-peruser.msi; do
+  name=$(basename "$file")
+  check "signed: $name verifies" osslsigncode verify -CAfile "$keys/ca.crt" -in "$file"
+  cp "$file" "$work/tampered"
+  size=$(stat -c %s "$work/tampered")
+  printf 'X' | dd of="$work/tampered" bs=1 seek=$((size / 3)) conv=notrunc 2>/dev/null
+  check "signed: a changed $name does not" bash -c "! osslsigncode verify -CAfile '$keys/ca.crt' -in '$work/tampered'"
+done
+check "signed: the msi holds the signed exe" bash -c \
+  "msiextract -C '$work/extracted' '$(ls "$signed"/Tessaly-*-win32.msi)' >/dev/null &&
+   cmp -s \"\$(find '$work/extracted' -name Tessaly.exe)\" '$signed/zipped.exe'"
+for file in "$signed"/Tessaly-*; do
+  check "signed twice: $(basename "$file") the same" same "$file" "$work/signed-again/$(basename "$file")"
+done
+
+echo "MSI checks: $passed passed, $failed failed"
+[ "$failed" = 0 ]
