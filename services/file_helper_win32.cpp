@@ -174,15 +174,20 @@ bool IsUsableLegacyCodePage(DWORD code_page) {
          ::IsValidCodePage(code_page);
 }
 
-// A number that the system locale gives for `type`, or 0.
+// A number that the system locale gives for `type`, or 0. Newer values are
+// documented for GetLocaleInfoEx; older systems, and Wine, know the system
+// locale only by its LCID.
 DWORD SystemLocaleNumber(LCTYPE type) {
   DWORD value = 0;
-  if (::GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, type | LOCALE_RETURN_NUMBER,
-                       reinterpret_cast<wchar_t*>(&value),
-                       sizeof value / sizeof(wchar_t)) == 0) {
-    return 0;
+  const auto out = reinterpret_cast<wchar_t*>(&value);
+  constexpr int kUnits = sizeof value / sizeof(wchar_t);
+  if (::GetLocaleInfoEx(LOCALE_NAME_SYSTEM_DEFAULT, type | LOCALE_RETURN_NUMBER,
+                        out, kUnits) != 0 ||
+      ::GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, type | LOCALE_RETURN_NUMBER, out,
+                       kUnits) != 0) {
+    return value;
   }
-  return value;
+  return 0;
 }
 
 ULONGLONG Ticks(const FILETIME& time) {

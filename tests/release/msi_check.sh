@@ -35,7 +35,15 @@ check() {
   fi
 }
 # msiexec's exit code, which reaches the shell cut to 8 bits: 1603 is 67.
-msiexec() { "$WINE" msiexec "$@" /qn && echo 0 || echo $?; }
+# Each waits until the prefix is idle again, Windows Installer's service
+# included, so that no install finds another one still running.
+msiexec() {
+  local code=0
+  "$WINE" msiexec "$@" /qn >>"$work/msiexec.log" 2>&1 || code=$?
+  wineserver -w
+  echo "msiexec $* -> $code" >>"$work/msiexec.log"
+  echo "$code"
+}
 windows_path() { "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 # The data of a value (the key's default without NAME) in the 32-bit view.
 reg_data() {
@@ -178,5 +186,6 @@ for file in "$signed"/Tessaly-*; do
   check "signed twice: $(basename "$file") the same" same "$file" "$work/signed-again/$(basename "$file")"
 done
 
+[ "$failed" = 0 ] || cat "$work/msiexec.log"
 echo "MSI checks: $passed passed, $failed failed"
 [ "$failed" = 0 ]
