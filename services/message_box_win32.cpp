@@ -8,9 +8,10 @@ int ShowSystemMessageBox(const wchar_t* text, UINT style) {
   // USER32, and the graphics DLLs behind it, only for a run that shows a box.
   using MessageBox = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
   constexpr char16_t kOperation[] = u"Meldung anzeigen";
-  const UniqueModule user = LoadSystemLibrary(L"user32.dll", kOperation);
+  // Never unloaded: a thread that has shown a window keeps state in it.
+  const HMODULE user = LoadSystemLibrary(L"user32.dll", kOperation).release();
   const auto message_box =
-      SystemFunction<MessageBox>(user.get(), "MessageBoxW", kOperation);
+      SystemFunction<MessageBox>(user, "MessageBoxW", kOperation);
   const int pressed = message_box(nullptr, text, L"" TESSALY_APP_TITLE, style);
   if (pressed == 0) {
     const DWORD error = ::GetLastError();

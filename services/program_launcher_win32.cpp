@@ -63,8 +63,9 @@ void HandOverForeground(DWORD process_id) {
   using AllowForeground = BOOL(WINAPI*)(DWORD);
   constexpr char16_t kOperation[] = u"Vordergrund übergeben";
   try {
-    const UniqueModule user = LoadSystemLibrary(L"user32.dll", kOperation);
-    SystemFunction<AllowForeground>(user.get(), "AllowSetForegroundWindow",
+    // Never unloaded: the call makes this thread one that USER32 knows.
+    const HMODULE user = LoadSystemLibrary(L"user32.dll", kOperation).release();
+    SystemFunction<AllowForeground>(user, "AllowSetForegroundWindow",
                                     kOperation)(process_id);
   } catch (const ServiceError&) {
     // Only the window's place is at stake.

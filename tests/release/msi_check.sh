@@ -120,7 +120,6 @@ check "no Send To shortcut left" test ! -e "$send_to"
 check "no verb left" no_key "HKLM\\$verb"
 check "no Open with entry left" no_key "HKLM\\$open_with"
 check "no Add/Remove Programs entry left" no_key "$uninstall\\$code"
-check "no key of the shortcut left" no_key 'HKCU\Software\Brevinor Project'
 
 # Per user.
 folder="$user_dir/AppData/Local/Programs/Brevinor"
