@@ -6,9 +6,7 @@
 #   stand-in/  a copy of it whose C:\windows\notepad.exe is STAND_IN, a
 #              program that records how it was started;
 #   display    the number of an Xvfb display started for the tests, whose
-#              process id is in xvfb.pid;
-#   full-disk/ a file system of 1 MiB, for runs that fill their temp
-#              folder, where this machine lets it be mounted (as root).
+#              process id is in xvfb.pid.
 set -eu
 . "$(dirname "$0")/wine-env.sh"
 wine_env "$1"
@@ -39,11 +37,5 @@ cp "$stand_in" "$wine_dir/stand-in/drive_c/windows/notepad.exe"
 WINEPREFIX="$wine_dir/stand-in" "$WINE" reg add \
   'HKCU\Software\Wine\DllOverrides' /v notepad.exe /d native /f
 WINEPREFIX="$wine_dir/stand-in" wineserver -w
-
-mkdir -p "$wine_dir/full-disk"
-if ! mountpoint -q "$wine_dir/full-disk"; then
-  mount -t tmpfs -o size=1m tessaly-full-disk "$wine_dir/full-disk" 2>/dev/null ||
-    echo "setup.sh: cannot mount a 1 MiB file system; the full-disk test is skipped"
-fi
 
 "$(dirname "$0")/xvfb.sh" start "$wine_dir"

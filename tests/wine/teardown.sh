@@ -5,6 +5,5 @@ wine_dir=$1
 for prefix in "$wine_dir/pristine" "$wine_dir/stand-in"; do
   [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null
 done
-mountpoint -q "$wine_dir/full-disk" && umount "$wine_dir/full-disk"
 "$(dirname "$0")/xvfb.sh" stop "$wine_dir"
 exit 0
