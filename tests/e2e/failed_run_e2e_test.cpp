@@ -2,8 +2,6 @@
 // first failure, no editor starts, and no scratch file is left behind.
 // Also what Windows does and Wine hides: a name that cannot be resolved, a
 // link swapped in for the scratch file, a UTF-8 system code page.
-#include <filesystem>
-
 #include "tests/e2e/e2e_checks_win32.h"
 
 namespace tessaly::testing {
