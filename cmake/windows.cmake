@@ -12,9 +12,11 @@ add_library(tessaly_win32 STATIC
   services/environment_helper_win32.cpp
   services/file_helper_win32.cpp
   services/helper_component_win32.cpp
+  services/legacy_code_page_win32.cpp
   services/message_box_win32.cpp
   services/program_launcher_win32.cpp
   services/scratch_files_win32.cpp
+  services/scratch_sweep_win32.cpp
   services/win32_support_win32.cpp
 )
 target_compile_definitions(tessaly_win32 PUBLIC

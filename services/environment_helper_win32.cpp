@@ -51,13 +51,13 @@ Text FullPath(const Text& path) {
 }
 
 bool Exists(const Text& full_path) {
-  return ::GetFileAttributesW(Wide(ExtendedLengthPath(full_path))) !=
+  return ::GetFileAttributesW(Wide(FileSystemPath(full_path))) !=
          INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsFile(const Text& full_path) {
   const DWORD attributes =
-      ::GetFileAttributesW(Wide(ExtendedLengthPath(full_path)));
+      ::GetFileAttributesW(Wide(FileSystemPath(full_path)));
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -88,25 +88,53 @@ Text Win32EnvironmentHelper::SpecialFolderPath(std::int32_t folder_id,
 }
 
 Variant Win32EnvironmentHelper::ScratchFilePath(const Text& word) {
-  const std::wstring temp_folder = CallWithGrowingBuffer(
+  const Text temp_folder = FromWide(CallWithGrowingBuffer(
       [](DWORD size, wchar_t* buffer) { return ::GetTempPathW(size, buffer); },
-      u"Temporären Ordner ermitteln");
+      u"Temporären Ordner ermitteln"));
+  // Notepad opens paths of up to MAX_PATH - 1 characters: the file's name
+  // in the copy's name is cut to fit where the temp folder leaves room.
+  const std::size_t room = temp_folder.size() < kLongestPlainPath
+                               ? kLongestPlainPath - temp_folder.size()
+                               : 0;
   const DWORD process_id = ::GetCurrentProcessId();
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kScratchNameAttempts; ++attempt) {
-    const Text path =
-        FromWide(temp_folder) + ScratchFileName(word, process_id, random_());
+    const Text path = temp_folder + ScratchFileName(word, shown_name_,
+                                                    process_id, random_(), room);
     error = scratch_files_->Create(path);
-    if (error == ERROR_SUCCESS) return path;
+    if (error == ERROR_SUCCESS) return PathForEditor(path);
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
         error != ERROR_ACCESS_DENIED) {
       Fail(error, u"Hilfsdatei anlegen", path);
     }
   }
-  Fail(error, u"Hilfsdatei anlegen", FromWide(temp_folder));
+  Fail(error, u"Hilfsdatei anlegen", temp_folder);
+}
+
+Text Win32EnvironmentHelper::PathForEditor(const Text& path) {
+  if (path.size() <= kLongestPlainPath) return path;
+  // A temp folder too long for any name: the short form, though the
+  // editor's title then shows a name of eight characters.
+  const Text short_path = PlainPath(FromWide(CallWithGrowingBuffer(
+      [&path](DWORD size, wchar_t* buffer) {
+        return ::GetShortPathNameW(Wide(FileSystemPath(path)), buffer, size);
+      },
+      u"Hilfsdatei anlegen", path)));
+  if (short_path.size() > kLongestPlainPath) {
+    Fail(ERROR_FILENAME_EXCED_RANGE, u"Hilfsdatei anlegen", path);
+  }
+  scratch_files_->KnowAs(path, short_path);
+  return short_path;
 }
 
 Text Win32EnvironmentHelper::PathFromCommandLine(const Text& command_text) {
+  Text path = ResolvedPath(command_text);
+  // The copy is named after the file it shows.
+  shown_name_ = LastComponent(path);
+  return path;
+}
+
+Text Win32EnvironmentHelper::ResolvedPath(const Text& command_text) {
   Text path = TrimBlanks(command_text);
   const bool quoted = !path.empty() && path.front() == u'"';
   if (quoted) {

@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "services/long_path.h"
-#include "services/scratch_name.h"
 #include "services/services_win32.h"
 #include "services/text_encoding.h"
 #include "services/text_pieces.h"
@@ -22,8 +20,6 @@ constexpr DWORD kChunkBytes = 16 << 20;
 // A file that changes between the two passes is read again from the start,
 // this many times in all, and then reported.
 constexpr int kReadAttempts = 3;
-constexpr std::int32_t kDefaultMaxAgeHours = 24;
-constexpr ULONGLONG kFileTimeTicksPerHour = 36'000'000'000ULL;
 
 [[noreturn]] void FailOutOfMemory(const Text& path) {
   Fail(ERROR_NOT_ENOUGH_MEMORY, u"Datei lesen", path);
@@ -136,16 +132,6 @@ void WriteAll(HANDLE file, const char* data, std::size_t size,
   }
 }
 
-Text FolderOf(const Text& path) {
-  const std::size_t separator = path.find_last_of(u"\\/");
-  return separator == Text::npos ? Text(u".") : path.substr(0, separator);
-}
-
-Text NameOf(const Text& path) {
-  const std::size_t separator = path.find_last_of(u"\\/");
-  return separator == Text::npos ? path : path.substr(separator + 1);
-}
-
 // Errors that say the path names nothing: no such file, folder, drive,
 // server or share, a share or device that holds no files, or a name that
 // cannot be one. Any other error, access denied say, means something may be
@@ -167,31 +153,19 @@ bool NamesNothing(DWORD error) {
   }
 }
 
-// A code page that text can be decoded in: not 0 (a locale without one),
-// not UTF-8 or UTF-7, and installed.
-bool IsUsableLegacyCodePage(DWORD code_page) {
-  return code_page != 0 && code_page != CP_UTF8 && code_page != CP_UTF7 &&
-         ::IsValidCodePage(code_page);
-}
-
-// A number that the system locale gives for `type`, or 0. Newer values are
-// documented for GetLocaleInfoEx; older systems, and Wine, know the system
-// locale only by its LCID.
-DWORD SystemLocaleNumber(LCTYPE type) {
-  DWORD value = 0;
-  const auto out = reinterpret_cast<wchar_t*>(&value);
-  constexpr int kUnits = sizeof value / sizeof(wchar_t);
-  if (::GetLocaleInfoEx(LOCALE_NAME_SYSTEM_DEFAULT, type | LOCALE_RETURN_NUMBER,
-                        out, kUnits) != 0 ||
-      ::GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, type | LOCALE_RETURN_NUMBER, out,
-                       kUnits) != 0) {
-    return value;
+// Opens `path` following every link, for its attributes alone, sharing
+// everything so that no one else's access is in the way.
+FoundEntry FollowLink(const Text& path) {
+  const UniqueHandle target = OwnHandle(::CreateFileW(
+      Wide(FileSystemPath(path)), FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!target) return {::GetLastError(), 0};
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!::GetFileInformationByHandle(target.get(), &information)) {
+    return {::GetLastError(), 0};
   }
-  return 0;
-}
-
-ULONGLONG Ticks(const FILETIME& time) {
-  return static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+  return {ERROR_SUCCESS, information.dwFileAttributes};
 }
 
 }  // namespace
@@ -206,28 +180,30 @@ std::int32_t Win32FileHelper::FileExists(const Text& path) {
     return 0;
   }
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExW(Wide(ExtendedLengthPath(path)),
+  if (!::GetFileAttributesExW(Wide(FileSystemPath(path)),
                               GetFileExInfoStandard, &data)) {
     const DWORD error = ::GetLastError();
     if (NamesNothing(error)) return 0;
     Fail(error, u"Datei prüfen", path);
   }
-  return (data.dwFileAttributes &
-          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+  return JudgeFoundFile(
+      data.dwFileAttributes, [&path] { return FollowLink(path); }, path);
 }
 
-std::uint32_t LegacyAnsiCodePage() {
-  const UINT system = ::GetACP();
-  if (system != CP_UTF8) return system;
-  // Windows' "Use Unicode UTF-8 for worldwide language support". Not every
-  // Windows knows this one; the number is the documented one.
-  constexpr LCTYPE kUseUtf8LegacyAcp = 0x00000666;  // LOCALE_IUSEUTF8LEGACYACP
-  for (const LCTYPE type :
-       {kUseUtf8LegacyAcp, LCTYPE{LOCALE_IDEFAULTANSICODEPAGE}}) {
-    const DWORD code_page = SystemLocaleNumber(type);
-    if (IsUsableLegacyCodePage(code_page)) return code_page;
+std::int32_t JudgeFoundFile(DWORD attributes,
+                            const std::function<FoundEntry()>& follow,
+                            const Text& path) {
+  // The attributes are the link's own; what counts is what it leads to.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    const FoundEntry target = follow();
+    if (target.error != ERROR_SUCCESS) {
+      if (NamesNothing(target.error)) return 0;
+      Fail(target.error, u"Datei prüfen", path);
+    }
+    attributes = target.attributes;
   }
-  return 1252;
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) ==
+         0;
 }
 
 Win32FileHelper::Win32FileHelper(std::size_t piece_bytes,
@@ -241,7 +217,7 @@ Text Win32FileHelper::ReadTextFile(const Text& path) {
   // Full sharing, so a log that another program is still writing, or about
   // to delete, can be viewed.
   UniqueHandle file = OwnHandle(::CreateFileW(
-      Wide(ExtendedLengthPath(path)), GENERIC_READ,
+      Wide(FileSystemPath(path)), GENERIC_READ,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) {
@@ -361,7 +337,7 @@ void Win32FileHelper::WriteTextFile(const Text& path, const Text& text) {
   UniqueHandle opened;
   if (scratch == nullptr) {
     opened = OwnHandle(::CreateFileW(
-        Wide(ExtendedLengthPath(path)), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        Wide(FileSystemPath(path)), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!opened) {
       const DWORD error = ::GetLastError();
@@ -382,62 +358,6 @@ void Win32FileHelper::WriteTextFile(const Text& path, const Text& text) {
     const DWORD error = ::GetLastError();
     Fail(error, u"Datei schreiben", path);
   }
-}
-
-std::int32_t Win32FileHelper::FinishScratchFile(const Text& scratch_path,
-                                                std::int32_t max_age_hours,
-                                                std::int32_t max_removals,
-                                                std::int32_t& removed,
-                                                Text& failure) {
-  removed = 0;
-  failure.clear();
-  const Text given_name = NameOf(scratch_path);
-  const std::optional<Text> word = ScratchFileWord(given_name);
-  if (!word) return 0;
-
-  const ULONGLONG max_age =
-      (max_age_hours < 0 ? kDefaultMaxAgeHours : max_age_hours) *
-      kFileTimeTicksPerHour;
-  FILETIME now_time;
-  ::GetSystemTimeAsFileTime(&now_time);
-  const ULONGLONG now = Ticks(now_time);
-
-  const Text folder = FolderOf(scratch_path);
-  const Text pattern = folder + u'\\' + *word + u"-*.txt";
-  WIN32_FIND_DATAW found;
-  const HANDLE first =
-      ::FindFirstFileW(Wide(ExtendedLengthPath(pattern)), &found);
-  if (first == INVALID_HANDLE_VALUE) {
-    const DWORD error = ::GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND) {
-      failure = FromWide(DescribeFailure(L"Hilfsdateien suchen", error));
-    }
-    return 0;
-  }
-  UniqueFindHandle search(first);
-  do {
-    if (max_removals >= 0 && removed >= max_removals) break;
-    const Text name = FromWide(found.cFileName);
-    // Folders and links are not ours to remove, and neither is the copy the
-    // editor has just been given.
-    if ((found.dwFileAttributes &
-         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-        ScratchFileWord(name) != word ||
-        ::CompareStringOrdinal(Wide(name), -1, Wide(given_name), -1, TRUE) ==
-            CSTR_EQUAL) {
-      continue;
-    }
-    const ULONGLONG written = Ticks(found.ftLastWriteTime);
-    if (written > now || now - written <= max_age) continue;
-    const Text path = folder + u'\\' + name;
-    if (::DeleteFileW(Wide(ExtendedLengthPath(path)))) {
-      ++removed;
-    } else {
-      const DWORD error = ::GetLastError();
-      failure = FromWide(DescribeFailure(L"Hilfsdatei entfernen", error));
-    }
-  } while (::FindNextFileW(search.get(), &found));
-  return removed;
 }
 
 }  // namespace tessaly

@@ -1,24 +1,68 @@
 #include "services/long_path.h"
 
+#include <algorithm>
+
 namespace tessaly {
 namespace {
 
-// MAX_PATH less room for the terminator; shorter paths need no prefix.
-constexpr std::size_t kLongestPlainPath = 259;
+constexpr char16_t kExtendedPrefix[] = u"\\\\?\\";
+constexpr char16_t kExtendedUncPrefix[] = u"\\\\?\\UNC\\";
+
+char16_t AsciiLower(char16_t unit) {
+  return unit >= u'A' && unit <= u'Z' ? unit - u'A' + u'a' : unit;
+}
 
 }  // namespace
 
 Text ExtendedLengthPath(const Text& full_path) {
   if (full_path.size() <= kLongestPlainPath) return full_path;
-  if (full_path.starts_with(u"\\\\?\\") || full_path.starts_with(u"\\\\.\\")) {
+  if (full_path.starts_with(kExtendedPrefix) ||
+      full_path.starts_with(u"\\\\.\\")) {
     return full_path;
   }
   if (full_path.starts_with(u"\\\\"))
     return u"\\\\?\\UNC" + full_path.substr(1);
   if (full_path.size() >= 3 && full_path[1] == u':' && full_path[2] == u'\\') {
-    return u"\\\\?\\" + full_path;
+    return kExtendedPrefix + full_path;
   }
   return full_path;
+}
+
+Text PlainPath(const Text& path) {
+  if (path.starts_with(kExtendedUncPrefix)) return u"\\" + path.substr(7);
+  if (path.starts_with(kExtendedPrefix)) return path.substr(4);
+  return path;
+}
+
+Text LastComponent(const Text& path) {
+  const std::size_t separator = path.find_last_of(u"\\/");
+  return separator == Text::npos ? path : path.substr(separator + 1);
+}
+
+Text FolderOf(const Text& path) {
+  const std::size_t separator = path.find_last_of(u"\\/");
+  return separator == Text::npos ? Text(u".") : path.substr(0, separator);
+}
+
+Text ReplaceLeadingFolder(const Text& full_path, const Text& from,
+                          const Text& to) {
+  const std::size_t start =
+      full_path.starts_with(kExtendedPrefix) &&
+              !full_path.starts_with(kExtendedUncPrefix)
+          ? 4
+          : 0;
+  const std::size_t end = start + from.size();
+  const bool whole_component =
+      full_path.size() == end ||
+      (full_path.size() > end && full_path[end] == u'\\');
+  if (from.empty() || !whole_component ||
+      !std::equal(from.begin(), from.end(), full_path.begin() + start,
+                  [](char16_t a, char16_t b) {
+                    return AsciiLower(a) == AsciiLower(b);
+                  })) {
+    return full_path;
+  }
+  return full_path.substr(0, start) + to + full_path.substr(end);
 }
 
 }  // namespace tessaly

@@ -56,10 +56,48 @@ Text StartFolderPath(std::int32_t start_folder, const Text& program_path) {
   Fail(ERROR_INVALID_PARAMETER, u"Programm starten (Startordner)");
 }
 
-// Lets the started program bring its window to the front, as this program
-// may, having been started by the one in front, but has no window to do it
-// with. Where this program may not, the system refuses, and nothing is lost.
-void HandOverForeground(DWORD process_id) {
+// How long to wait for a process that was never let run to be ended.
+constexpr DWORD kEndWaitMilliseconds = 5000;
+
+// A process created suspended. Unless it is let run, it is ended when this
+// object goes, on whatever way out, and the scratch files handed to it are
+// removed: no suspended editor and no copy are left behind.
+class SuspendedProcess {
+ public:
+  explicit SuspendedProcess(const PROCESS_INFORMATION& process)
+      : process_(process.hProcess), thread_(process.hThread) {}
+  ~SuspendedProcess() {
+    if (running_) return;
+    ::TerminateProcess(process_.get(), ERROR_CANCELLED);
+    ::WaitForSingleObject(process_.get(), kEndWaitMilliseconds);
+    ScratchFiles::RemoveHandedOver(files_);
+  }
+  SuspendedProcess(const SuspendedProcess&) = delete;
+  SuspendedProcess& operator=(const SuspendedProcess&) = delete;
+
+  void Give(std::vector<Text> files) { files_ = std::move(files); }
+
+  // The system's error code, 0 once it runs.
+  DWORD Resume() {
+    if (::ResumeThread(thread_.get()) == static_cast<DWORD>(-1)) {
+      return ::GetLastError();
+    }
+    running_ = true;
+    return ERROR_SUCCESS;
+  }
+
+  HANDLE process() const { return process_.get(); }
+
+ private:
+  UniqueHandle process_;
+  UniqueHandle thread_;
+  std::vector<Text> files_;
+  bool running_ = false;
+};
+
+}  // namespace
+
+void HandOverForeground(DWORD process_id) noexcept {
   using AllowForeground = BOOL(WINAPI*)(DWORD);
   constexpr char16_t kOperation[] = u"Vordergrund übergeben";
   try {
@@ -67,16 +105,16 @@ void HandOverForeground(DWORD process_id) {
     const HMODULE user = LoadSystemLibrary(L"user32.dll", kOperation).release();
     SystemFunction<AllowForeground>(user, "AllowSetForegroundWindow",
                                     kOperation)(process_id);
-  } catch (const ServiceError&) {
+  } catch (...) {
     // Only the window's place is at stake.
   }
 }
 
-}  // namespace
-
 Win32ProgramLauncher::Win32ProgramLauncher(
-    std::shared_ptr<ScratchFiles> scratch_files)
-    : scratch_files_(std::move(scratch_files)) {}
+    std::shared_ptr<ScratchFiles> scratch_files, BeforeResume before_resume)
+    : scratch_files_(std::move(scratch_files)),
+      before_resume_(before_resume ? std::move(before_resume)
+                                   : HandOverForeground) {}
 
 std::int32_t Win32ProgramLauncher::Launch(
     const Text& program_path, std::int32_t inherit_handles,
@@ -108,17 +146,14 @@ std::int32_t Win32ProgramLauncher::Launch(
     const DWORD error = ::GetLastError();
     Fail(error, u"Programm starten", program_path);
   }
-  const UniqueHandle process_handle(process.hProcess);
-  const UniqueHandle thread_handle(process.hThread);
-  if (scratch_files_) scratch_files_->HandOver();
-  HandOverForeground(process.dwProcessId);
-  if (::ResumeThread(process.hThread) == static_cast<DWORD>(-1)) {
-    const DWORD error = ::GetLastError();
-    ::TerminateProcess(process.hProcess, 1);
+  SuspendedProcess started(process);
+  if (scratch_files_) started.Give(scratch_files_->HandOver());
+  before_resume_(process.dwProcessId);
+  if (const DWORD error = started.Resume(); error != ERROR_SUCCESS) {
     Fail(error, u"Programm starten", program_path);
   }
   if (wait_milliseconds != 0) {
-    ::WaitForSingleObject(process.hProcess,
+    ::WaitForSingleObject(started.process(),
                           wait_milliseconds < 0
                               ? INFINITE
                               : static_cast<DWORD>(wait_milliseconds));

@@ -21,13 +21,19 @@ DWORD ScratchFiles::Create(const Text& path) {
   // reparse point is never followed. Others may read it, never rename or
   // remove it; DELETE is for removing it if the run fails.
   UniqueHandle handle = OwnHandle(::CreateFileW(
-      Wide(ExtendedLengthPath(path)),
+      Wide(FileSystemPath(path)),
       GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, FILE_SHARE_READ, nullptr,
       CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
       nullptr));
   if (!handle) return ::GetLastError();
   files_.push_back({path, std::move(handle)});
   return ERROR_SUCCESS;
+}
+
+void ScratchFiles::KnowAs(const Text& path, const Text& other_path) {
+  for (File& file : files_) {
+    if (file.path == path) file.path = other_path;
+  }
 }
 
 HANDLE ScratchFiles::Held(const Text& path) const {
@@ -47,7 +53,7 @@ void ScratchFiles::CheckNames() const {
     // Opened by name as the program will open it, following whatever is
     // there now. Attributes alone: it takes no share away from anyone.
     UniqueHandle named = OwnHandle(
-        ::CreateFileW(Wide(ExtendedLengthPath(file.path)), FILE_READ_ATTRIBUTES,
+        ::CreateFileW(Wide(FileSystemPath(file.path)), FILE_READ_ATTRIBUTES,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!named) {
@@ -67,7 +73,23 @@ void ScratchFiles::CheckNames() const {
   }
 }
 
-void ScratchFiles::HandOver() { files_.clear(); }
+std::vector<Text> ScratchFiles::HandOver() {
+  std::vector<Text> paths;
+  paths.reserve(files_.size());
+  for (File& file : files_) paths.push_back(std::move(file.path));
+  files_.clear();
+  return paths;
+}
+
+void ScratchFiles::RemoveHandedOver(const std::vector<Text>& paths) noexcept {
+  for (const Text& path : paths) {
+    try {
+      ::DeleteFileW(Wide(FileSystemPath(path)));
+    } catch (...) {
+      // Out of memory for the path: nothing more can be done.
+    }
+  }
+}
 
 void ScratchFiles::RemoveHeld() noexcept {
   for (File& file : files_) {

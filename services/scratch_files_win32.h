@@ -27,6 +27,10 @@ class ScratchFiles {
   /// there. Returns the system's error code, 0 on success.
   DWORD Create(const Text& path);
 
+  /// From now on, the scratch file `path` goes by `other_path`, another
+  /// name of the same file.
+  void KnowAs(const Text& path, const Text& other_path);
+
   /// The handle that created the scratch file `path`, while it is held;
   /// null for any other path.
   HANDLE Held(const Text& path) const;
@@ -36,7 +40,11 @@ class ScratchFiles {
   void CheckNames() const;
 
   /// Lets go of every file held: they belong to the started program now.
-  void HandOver();
+  /// Returns their paths.
+  std::vector<Text> HandOver();
+
+  /// Removes files handed to a program that then never ran. Never fails.
+  static void RemoveHandedOver(const std::vector<Text>& paths) noexcept;
 
   /// Removes every file still held. Never fails: it runs on the way out of
   /// a failed run, whose first failure is the one to report.

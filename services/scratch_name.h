@@ -1,6 +1,7 @@
 #ifndef TESSALY_SERVICES_SCRATCH_NAME_H_
 #define TESSALY_SERVICES_SCRATCH_NAME_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -8,14 +9,30 @@
 
 namespace tessaly {
 
-/// The name of a scratch file: the word, a dash, the process id in eight hex
-/// digits, a dash, eight random hex digits and ".txt", as in
-/// "Tessaly-00000a2c-5f3e9b10.txt". Both sides of the temp-folder
-/// housekeeping read it from here, so only such names are ever swept.
+/// The longest name that a file may have, in UTF-16 units.
+inline constexpr std::size_t kLongestFileName = 255;
+
+/// The plain name of a scratch file: the word, a dash, the process id in
+/// eight hex digits, a dash, eight random hex digits and ".txt", as in
+/// "Tessaly-00000a2c-5f3e9b10.txt".
 Text ScratchFileName(const Text& word, std::uint32_t process_id,
                      std::uint32_t random);
 
-/// The word of a scratch file name, or nothing for any other name.
+/// The name of a scratch copy of the file named `shown_name`, so that the
+/// editor's title says which file it shows: as much of the start of
+/// `shown_name` as fits, a blank, the word and eight random hex digits in
+/// parentheses, and ".txt", as in "server.log (Tessaly 5f3e9b10).txt". The
+/// name is at most `longest` units long; it is never cut inside a surrogate
+/// pair, and characters that no file name may hold become '_'. Where there
+/// is no shown name, or no room for even one unit of it, it is the plain
+/// name.
+Text ScratchFileName(const Text& word, const Text& shown_name,
+                     std::uint32_t process_id, std::uint32_t random,
+                     std::size_t longest);
+
+/// The word of a scratch file name of either form, or nothing for any other
+/// name. Both sides of the temp-folder housekeeping read names through
+/// here, so only such names are ever swept.
 std::optional<Text> ScratchFileWord(const Text& file_name);
 
 }  // namespace tessaly

@@ -43,7 +43,8 @@ class Win32EnvironmentHelper : public EnvironmentHelper {
 
   /// `random` gives the random part of scratch file names; by default one
   /// mixed from clocks and ids. The scratch files made are held in
-  /// `scratch_files`.
+  /// `scratch_files`. Once PathFromCommandLine has resolved a path, scratch
+  /// files are named after the file it names.
   explicit Win32EnvironmentHelper(RandomSource random = nullptr,
                                   std::shared_ptr<ScratchFiles> scratch_files =
                                       std::make_shared<ScratchFiles>());
@@ -54,8 +55,15 @@ class Win32EnvironmentHelper : public EnvironmentHelper {
   Text PathFromCommandLine(const Text& command_text) override;
 
  private:
+  Text ResolvedPath(const Text& command_text);
+  /// The scratch file `path` as the editor can open it.
+  Text PathForEditor(const Text& path);
+
   RandomSource random_;
   std::shared_ptr<ScratchFiles> scratch_files_;
+  /// The name of the file last resolved, after which scratch files are
+  /// named; empty until then.
+  Text shown_name_;
 };
 
 class Win32FileHelper : public FileHelper {
@@ -90,18 +98,43 @@ class Win32FileHelper : public FileHelper {
   std::shared_ptr<ScratchFiles> scratch_files_;
 };
 
+/// What stands at a path that names something: its attributes, or the
+/// system's error code where it could not be looked at.
+struct FoundEntry {
+  DWORD error;
+  DWORD attributes;
+};
+
+/// Whether what FileExists found at `path`, with these attributes, is a
+/// file to read. A link, or any other reparse point, is judged by what
+/// `follow` finds where it leads: a dangling one names nothing.
+std::int32_t JudgeFoundFile(DWORD attributes,
+                            const std::function<FoundEntry()>& follow,
+                            const Text& path);
+
 /// The code page of text files without a mark that are not UTF-8: the
 /// system's ANSI code page, or where that is UTF-8 (65001), the one the
-/// system would have without that setting, as the system names it, and
-/// otherwise 1252.
+/// system would have without that setting, as the system names it or else
+/// as its language has it.
 std::uint32_t LegacyAnsiCodePage();
+
+/// Lets the started process bring its window to the front, as this program
+/// may, having been started by the one in front, but has no window to do it
+/// with. Where the system refuses, or anything else fails, nothing is lost.
+void HandOverForeground(DWORD process_id) noexcept;
 
 class Win32ProgramLauncher : public ProgramLauncher {
  public:
+  /// What is done with a started process before it may run.
+  using BeforeResume = std::function<void(DWORD process_id)>;
+
   /// The scratch files in `scratch_files` are checked before a program
-  /// starts, and handed to it.
+  /// starts, and handed to it. The program is created suspended and let run
+  /// after `before_resume` (by default HandOverForeground); if anything
+  /// fails before, it is ended and the files handed to it are removed.
   explicit Win32ProgramLauncher(
-      std::shared_ptr<ScratchFiles> scratch_files = nullptr);
+      std::shared_ptr<ScratchFiles> scratch_files = nullptr,
+      BeforeResume before_resume = nullptr);
 
   std::int32_t Launch(const Text& program_path, std::int32_t inherit_handles,
                       std::int32_t show_command, std::int32_t new_console,
@@ -111,6 +144,7 @@ class Win32ProgramLauncher : public ProgramLauncher {
 
  private:
   std::shared_ptr<ScratchFiles> scratch_files_;
+  BeforeResume before_resume_;
 };
 
 /// The helpers share one record of the scratch files they make, write and

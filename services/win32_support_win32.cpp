@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "services/long_path.h"
 #include "services/service_error.h"
 
 namespace tessaly {
@@ -25,7 +26,31 @@ std::wstring SystemText(DWORD error, DWORD language) {
   return text;
 }
 
+// Whether the system redirects this process's access to the system folder:
+// a 32-bit process on 64-bit Windows.
+bool SystemFolderIsRedirected() {
+  BOOL wow64 = FALSE;
+  return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
 }  // namespace
+
+Text FileSystemPath(const Text& path) {
+  if (!SystemFolderIsRedirected()) return ExtendedLengthPath(path);
+  wchar_t system[MAX_PATH];
+  wchar_t windows[MAX_PATH];
+  const UINT system_length = ::GetSystemDirectoryW(system, MAX_PATH);
+  const UINT windows_length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (system_length == 0 || system_length >= MAX_PATH ||
+      windows_length == 0 || windows_length >= MAX_PATH) {
+    return ExtendedLengthPath(path);
+  }
+  Text native = FromWide(std::wstring_view(windows, windows_length));
+  if (!native.empty() && native.back() != u'\\') native += u'\\';
+  native += u"Sysnative";
+  return ExtendedLengthPath(ReplaceLeadingFolder(
+      path, FromWide(std::wstring_view(system, system_length)), native));
+}
 
 std::wstring DescribeFailure(std::wstring_view operation, DWORD error) {
   std::wstring text =

@@ -54,6 +54,13 @@ std::wstring DescribeFailure(std::wstring_view operation, DWORD error);
 [[noreturn]] void Fail(DWORD error, std::u16string_view operation,
                        const Text& subject = Text());
 
+/// The path that file system calls are given for the full path `path`. In a
+/// 32-bit process on 64-bit Windows, the system folder is reached through
+/// "Sysnative": the system would otherwise redirect it to the 32-bit one, and
+/// show this program other files than its user and Notepad see under the
+/// same name. Past MAX_PATH, the path takes the extended form.
+Text FileSystemPath(const Text& path);
+
 /// Calls an API of the GetTempPathW kind: given the buffer's size it returns
 /// the length written, or the size needed when the buffer is too small, or 0
 /// on failure.

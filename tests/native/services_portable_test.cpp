@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "services/ansi_code_page.h"
 #include "services/long_path.h"
 #include "services/scratch_name.h"
 #include "services/text.h"
@@ -29,6 +30,61 @@ TEST(ScratchNameTest, OtherNamesAreNotScratchFiles) {
            u"Tessaly-0000a2c-5f3e9b10.txt",
            u"Tessaly.txt",
            u"notes.txt",
+       }) {
+    EXPECT_FALSE(ScratchFileWord(name).has_value()) << Printable(name);
+  }
+}
+
+TEST(ScratchNameTest, CopiesAreNamedAfterTheFileShown) {
+  const auto named = [](const Text& shown, std::size_t longest = 255) {
+    return ScratchFileName(u"Tessaly", shown, 0xA2C, 0x5F3E9B10, longest);
+  };
+  for (const Text shown : {u"server.log", u"README", u"archive.tar.gz",
+                           u"my notes. v2 .txt", u"\U0001F600 emoji.txt"}) {
+    EXPECT_EQ(named(shown), shown + u" (Tessaly 5f3e9b10).txt");
+    EXPECT_EQ(ScratchFileWord(named(shown)), Text(u"Tessaly"));
+  }
+  // Characters no file name may hold, as in a stream's name.
+  EXPECT_EQ(Printable(named(u"a.txt:notes")),
+            "a.txt_notes (Tessaly 5f3e9b10).txt");
+  // No file to name it after, or no room for it: the plain name.
+  EXPECT_EQ(named(u""), ScratchFileName(u"Tessaly", 0xA2C, 0x5F3E9B10));
+  EXPECT_EQ(named(u"server.log", 23),
+            ScratchFileName(u"Tessaly", 0xA2C, 0x5F3E9B10));
+}
+
+TEST(ScratchNameTest, LongNamesAreCutToFitNeverInsideASurrogatePair) {
+  const Text suffix = u" (Tessaly 5f3e9b10).txt";
+  const Text long_name = Text(230, u'x') + u".log";
+  const Text cut =
+      ScratchFileName(u"Tessaly", long_name, 1, 0x5F3E9B10, kLongestFileName);
+  EXPECT_EQ(cut, long_name.substr(0, 255 - suffix.size()) + suffix);
+  EXPECT_EQ(ScratchFileName(u"Tessaly", long_name, 1, 0x5F3E9B10, 30),
+            u"xxxxxxx" + suffix);
+  EXPECT_EQ(ScratchFileName(u"Tessaly", long_name, 1, 0x5F3E9B10, 1000), cut);
+  // "ab" and a character beyond the BMP: cut after "ab\xD83D" it would keep
+  // half a character, so the whole character goes.
+  const Text pair = u"ab\U0001F600";
+  EXPECT_EQ(ScratchFileName(u"Tessaly", pair, 1, 0x5F3E9B10, 26),
+            u"ab" + suffix);
+  EXPECT_EQ(ScratchFileName(u"Tessaly", pair, 1, 0x5F3E9B10, 27),
+            pair + suffix);
+}
+
+TEST(ScratchNameTest, OnlyTheStrictNamedFormIsAScratchName) {
+  EXPECT_EQ(ScratchFileWord(u"a (Tessaly 5F3E9B10).TXT"), Text(u"Tessaly"));
+  EXPECT_EQ(ScratchFileWord(u"x (1) (Tessaly 5f3e9b10).txt"),
+            Text(u"Tessaly"));
+  for (const Text name : {
+           u"Tessaly notes.txt",
+           u"report (Tessaly).txt",
+           u" (Tessaly 5f3e9b10).txt",
+           u"a (Tessaly 5f3e9b1).txt",
+           u"a (Tessaly 5f3e9b1x).txt",
+           u"a (Tessaly 5f3e9b10).log",
+           u"a (Tessaly 5f3e9b10.txt",
+           u"a (Tessaly5f3e9b10).txt",
+           u"a ( 5f3e9b10).txt",
        }) {
     EXPECT_FALSE(ScratchFileWord(name).has_value()) << Printable(name);
   }
@@ -97,6 +153,44 @@ TEST(ExtendedLengthPathTest, OnlyLongPlainPathsGetThePrefix) {
   EXPECT_EQ(ExtendedLengthPath(u"\\\\?\\" + long_drive),
             u"\\\\?\\" + long_drive);
   EXPECT_EQ(ExtendedLengthPath(Text(259, u'a')), Text(259, u'a'));
+  EXPECT_EQ(PlainPath(ExtendedLengthPath(long_drive)), long_drive);
+  EXPECT_EQ(PlainPath(ExtendedLengthPath(long_share)), long_share);
+}
+
+TEST(ReplaceLeadingFolderTest, ReplacesOnlyAWholeLeadingFolder) {
+  const Text system = u"C:\\Windows\\system32";
+  const Text native = u"C:\\Windows\\Sysnative";
+  const auto mapped = [&](const Text& path) {
+    return ReplaceLeadingFolder(path, system, native);
+  };
+  EXPECT_EQ(mapped(u"c:\\WINDOWS\\System32\\Tasks\\job"),
+            Text(u"C:\\Windows\\Sysnative\\Tasks\\job"));
+  EXPECT_EQ(mapped(system), native);
+  EXPECT_EQ(mapped(u"\\\\?\\C:\\Windows\\System32\\x"),
+            Text(u"\\\\?\\C:\\Windows\\Sysnative\\x"));
+  for (const Text other : {u"C:\\Windows\\System32x\\a",
+                           u"C:\\Windows\\SysWOW64\\a", u"D:\\Windows\\System32",
+                           u"C:\\Windows", u""}) {
+    EXPECT_EQ(mapped(other), other) << Printable(other);
+  }
+}
+
+TEST(ClassicAnsiCodePageTest, FollowsLanguageAndScript) {
+  const struct {
+    std::uint16_t language_id;
+    std::uint32_t code_page;
+  } cases[] = {
+      {0x041E, 874},   {0x0411, 932},  {0x0804, 936},  {0x0412, 949},
+      {0x0404, 950},   {0x0C04, 950},  {0x1004, 936},  {0x0415, 1250},
+      {0x041A, 1250},  {0x081A, 1250}, {0x0C1A, 1251}, {0x0419, 1251},
+      {0x0408, 1253},  {0x041F, 1254}, {0x042C, 1254}, {0x082C, 1251},
+      {0x040D, 1255},  {0x0401, 1256}, {0x0429, 1256}, {0x0426, 1257},
+      {0x042A, 1258},  {0x0407, 1252}, {0x0409, 1252}, {0x0439, 1252},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ClassicAnsiCodePage(c.language_id), c.code_page)
+        << std::hex << c.language_id;
+  }
 }
 
 }  // namespace

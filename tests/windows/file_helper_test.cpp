@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "services/scratch_name.h"
 #include "services/service_error.h"
@@ -186,18 +187,26 @@ TEST(FileHelperTest, PathsLongerThanMaxPathWork) {
 
 TEST(FinishScratchFileTest, RemovesOnlyOurOldScratchFilesAndNeverTheGivenOne) {
   ScopedFolder folder;
-  const auto name = [](std::uint32_t random) {
+  const auto plain = [&](std::uint32_t random) {
     const Text text = ScratchFileName(u"Tessaly", 1, random);
-    return std::wstring(Wide(text), text.size());
+    return folder / std::wstring(Wide(text), text.size());
   };
-  const std::wstring given = folder / name(1);
-  const std::wstring old_one = folder / name(2);
-  const std::wstring old_two = folder / name(3);
-  const std::wstring young = folder / name(4);
-  const std::wstring old_foreign = folder / L"Tessaly-notes.txt";
-  const std::wstring old_other_word = folder / L"Other-00000001-00000002.txt";
-  for (const std::wstring& path :
-       {given, old_one, old_two, young, old_foreign, old_other_word}) {
+  const auto named = [&](const Text& shown, std::uint32_t random) {
+    const Text text = ScratchFileName(u"Tessaly", shown, 1, random, 255);
+    return folder / std::wstring(Wide(text), text.size());
+  };
+  // Copies of both forms; the given one is of the form named after a file.
+  const std::wstring given = named(u"server.log", 1);
+  const std::wstring old_plain = plain(2);
+  const std::wstring old_named = named(u"app.log", 3);
+  const std::wstring young = named(u"db.log", 4);
+  const std::vector<std::wstring> foreign = {
+      folder / L"Tessaly-notes.txt", folder / L"Tessaly notes.txt",
+      folder / L"report (Tessaly).txt",
+      folder / L"Other-00000001-00000002.txt"};
+  std::vector<std::wstring> all = {given, old_plain, old_named, young};
+  all.insert(all.end(), foreign.begin(), foreign.end());
+  for (const std::wstring& path : all) {
     WriteBytes(path, "x");
     SetLastWriteTime(path, HoursAgo(path == young ? 23 : 25));
   }
@@ -208,12 +217,42 @@ TEST(FinishScratchFileTest, RemovesOnlyOurOldScratchFilesAndNeverTheGivenOne) {
   EXPECT_EQ(files.FinishScratchFile(T(given), -1, -1, removed, failure), 2);
   EXPECT_EQ(removed, 2);
   EXPECT_EQ(failure, u"");
-  EXPECT_FALSE(Exists(old_one));
-  EXPECT_FALSE(Exists(old_two));
-  for (const std::wstring& kept : {given, young, old_foreign, old_other_word}) {
-    EXPECT_TRUE(Exists(kept));
-  }
+  EXPECT_FALSE(Exists(old_plain));
+  EXPECT_FALSE(Exists(old_named));
+  std::vector<std::wstring> kept = {given, young};
+  kept.insert(kept.end(), foreign.begin(), foreign.end());
+  for (const std::wstring& path : kept) EXPECT_TRUE(Exists(path));
   EXPECT_EQ(ReadBytes(given), "x");
+}
+
+// Links are judged by what they lead to; Wine follows Unix links itself, so
+// what Windows would find there is given by hand.
+TEST(JudgeFoundFileTest, ALinkIsJudgedByItsTarget) {
+  const DWORD link = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE;
+  const auto leads_to = [](DWORD error, DWORD attributes) {
+    return [=] { return FoundEntry{error, attributes}; };
+  };
+  const auto never = [] {
+    ADD_FAILURE() << "followed what is no link";
+    return FoundEntry{ERROR_SUCCESS, 0};
+  };
+  EXPECT_NE(JudgeFoundFile(FILE_ATTRIBUTE_ARCHIVE, never, u"f"), 0);
+  EXPECT_EQ(JudgeFoundFile(FILE_ATTRIBUTE_DIRECTORY, never, u"f"), 0);
+  EXPECT_NE(JudgeFoundFile(link, leads_to(0, FILE_ATTRIBUTE_NORMAL), u"f"), 0);
+  EXPECT_EQ(JudgeFoundFile(link, leads_to(0, FILE_ATTRIBUTE_DIRECTORY), u"f"),
+            0);
+  EXPECT_EQ(JudgeFoundFile(link, leads_to(ERROR_FILE_NOT_FOUND, 0), u"f"), 0);
+  EXPECT_EQ(JudgeFoundFile(link, leads_to(ERROR_PATH_NOT_FOUND, 0), u"f"), 0);
+  for (const DWORD error : {DWORD{ERROR_CANT_RESOLVE_FILENAME},
+                            DWORD{ERROR_ACCESS_DENIED}}) {
+    try {
+      JudgeFoundFile(link, leads_to(error, 0), u"f");
+      ADD_FAILURE() << "no failure for " << error;
+    } catch (const ServiceError& failure) {
+      EXPECT_EQ(failure.system_code(), error);
+      EXPECT_EQ(failure.operation(), u"Datei prüfen \"f\"");
+    }
+  }
 }
 
 TEST(FinishScratchFileTest, AgeAndCountLimitsApply) {

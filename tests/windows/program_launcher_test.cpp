@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "services/service_error.h"
 #include "services/services_win32.h"
 #include "services/win32_support_win32.h"
@@ -98,6 +100,34 @@ TEST_F(ProgramLauncherTest, NothingIsSearchedForAndFailureToStartIsReported) {
                ServiceError);
   EXPECT_THROW(launcher_.Launch(T(StandInPath()), 0, 1, 0, u"", 0, 9, 0),
                ServiceError);
+}
+
+// Whatever fails between creating the program and letting it run, it does
+// not stay behind suspended, and neither does the copy it was to be given.
+TEST(ProgramLauncherFailureTest, NothingIsLeftWhenTheStartFailsHalfWay) {
+  EditorRecords records;
+  auto scratch_files = std::make_shared<ScratchFiles>();
+  ScopedFolder folder;
+  const std::wstring copy = folder / L"copy.txt";
+  ASSERT_EQ(scratch_files->Create(T(copy)), 0u);
+  DWORD started = 0;
+  Win32ProgramLauncher launcher(scratch_files, [&started](DWORD process_id) {
+    started = process_id;
+    throw std::bad_alloc();
+  });
+  EXPECT_THROW(launcher.Launch(T(StandInPath()), 0, 1, 0, u"", 0, 2, 0),
+               std::bad_alloc);
+  ASSERT_NE(started, 0u);
+  const HANDLE process =
+      ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                    started);
+  if (process != nullptr) {
+    EXPECT_EQ(::WaitForSingleObject(process, 0), WAIT_OBJECT_0)
+        << "the program is still there";
+    ::CloseHandle(process);
+  }
+  EXPECT_TRUE(records.Starts().empty()) << "the program ran";
+  EXPECT_FALSE(Exists(copy)) << "the copy was left";
 }
 
 TEST(ArgumentTextTest, FollowsTheProgramsNameAndTheBlanksAfterIt) {
