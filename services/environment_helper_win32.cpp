@@ -99,8 +99,9 @@ Variant Win32EnvironmentHelper::ScratchFilePath(const Text& word) {
   const DWORD process_id = ::GetCurrentProcessId();
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kScratchNameAttempts; ++attempt) {
-    const Text path = temp_folder + ScratchFileName(word, shown_name_,
-                                                    process_id, random_(), room);
+    const Text path =
+        temp_folder +
+        ScratchFileName(word, shown_name_, process_id, random_(), room);
     error = scratch_files_->Create(path);
     if (error == ERROR_SUCCESS) return PathForEditor(path);
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&

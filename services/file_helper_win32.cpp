@@ -180,8 +180,8 @@ std::int32_t Win32FileHelper::FileExists(const Text& path) {
     return 0;
   }
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExW(Wide(FileSystemPath(path)),
-                              GetFileExInfoStandard, &data)) {
+  if (!::GetFileAttributesExW(Wide(FileSystemPath(path)), GetFileExInfoStandard,
+                              &data)) {
     const DWORD error = ::GetLastError();
     if (NamesNothing(error)) return 0;
     Fail(error, u"Datei prüfen", path);
@@ -202,8 +202,7 @@ std::int32_t JudgeFoundFile(DWORD attributes,
     }
     attributes = target.attributes;
   }
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) ==
-         0;
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
 Win32FileHelper::Win32FileHelper(std::size_t piece_bytes,
@@ -336,9 +335,9 @@ void Win32FileHelper::WriteTextFile(const Text& path, const Text& text) {
   HANDLE scratch = scratch_files_ ? scratch_files_->Held(path) : nullptr;
   UniqueHandle opened;
   if (scratch == nullptr) {
-    opened = OwnHandle(::CreateFileW(
-        Wide(FileSystemPath(path)), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    opened = OwnHandle(::CreateFileW(Wide(FileSystemPath(path)), GENERIC_WRITE,
+                                     FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!opened) {
       const DWORD error = ::GetLastError();
       Fail(error, u"Datei anlegen", path);

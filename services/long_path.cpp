@@ -46,11 +46,10 @@ Text FolderOf(const Text& path) {
 
 Text ReplaceLeadingFolder(const Text& full_path, const Text& from,
                           const Text& to) {
-  const std::size_t start =
-      full_path.starts_with(kExtendedPrefix) &&
-              !full_path.starts_with(kExtendedUncPrefix)
-          ? 4
-          : 0;
+  const std::size_t start = full_path.starts_with(kExtendedPrefix) &&
+                                    !full_path.starts_with(kExtendedUncPrefix)
+                                ? 4
+                                : 0;
   const std::size_t end = start + from.size();
   const bool whole_component =
       full_path.size() == end ||

@@ -21,10 +21,9 @@ DWORD ScratchFiles::Create(const Text& path) {
   // reparse point is never followed. Others may read it, never rename or
   // remove it; DELETE is for removing it if the run fails.
   UniqueHandle handle = OwnHandle(::CreateFileW(
-      Wide(FileSystemPath(path)),
-      GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, FILE_SHARE_READ, nullptr,
-      CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-      nullptr));
+      Wide(FileSystemPath(path)), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
+      FILE_SHARE_READ, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!handle) return ::GetLastError();
   files_.push_back({path, std::move(handle)});
   return ERROR_SUCCESS;

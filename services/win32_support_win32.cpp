@@ -41,8 +41,8 @@ Text FileSystemPath(const Text& path) {
   wchar_t windows[MAX_PATH];
   const UINT system_length = ::GetSystemDirectoryW(system, MAX_PATH);
   const UINT windows_length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
-  if (system_length == 0 || system_length >= MAX_PATH ||
-      windows_length == 0 || windows_length >= MAX_PATH) {
+  if (system_length == 0 || system_length >= MAX_PATH || windows_length == 0 ||
+      windows_length >= MAX_PATH) {
     return ExtendedLengthPath(path);
   }
   Text native = FromWide(std::wstring_view(windows, windows_length));

@@ -1,5 +1,9 @@
 #include "tests/e2e/e2e_checks_win32.h"
 
+#include <algorithm>
+
+#include "services/scratch_name.h"
+
 namespace tessaly::testing {
 namespace {
 
@@ -14,6 +18,15 @@ std::string Describe(const std::vector<BoxButton>& buttons) {
 std::wstring AsWide(const std::string& utf16_bytes) {
   return std::wstring(reinterpret_cast<const wchar_t*>(utf16_bytes.data()),
                       utf16_bytes.size() / 2);
+}
+
+std::wstring LongForm(const std::wstring& path) {
+  std::wstring long_form(32768, L'\0');
+  const DWORD length = ::GetLongPathNameW(path.c_str(), long_form.data(),
+                                          static_cast<DWORD>(long_form.size()));
+  if (length == 0 || length >= long_form.size()) return path;
+  long_form.resize(length);
+  return long_form;
 }
 
 }  // namespace
@@ -79,6 +92,7 @@ std::string EditorRunTest::RunAndReadCopy(const std::wstring& argument,
   }
   EXPECT_EQ(ReadBytes(starts[0].scratch), starts[0].copy)
       << "the scratch copy changed after the editor got it";
+  last_start_ = starts[0];
   return starts[0].copy;
 }
 
@@ -86,10 +100,8 @@ std::vector<EditorStart> EditorRunTest::NewStarts() {
   wchar_t windows[MAX_PATH];
   ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
   const std::wstring editor = std::wstring(windows) + L"\\notepad.exe";
-  const std::wstring expected_start =
-      L'"' + editor + L"\" \"" + TempFolder() + L"Tessaly-";
-  // "-" 8 hex digits, "-", 8 hex digits, ".txt", and the closing quote.
-  const std::size_t name_rest = 8 + 1 + 8 + 4 + 1;
+  const std::wstring expected_start = L'"' + editor + L"\" \"";
+  const std::wstring temp = TempFolder();
 
   std::vector<EditorStart> starts;
   for (DWORD process_id : records_.Starts()) {
@@ -101,12 +113,22 @@ std::vector<EditorStart> EditorRunTest::NewStarts() {
     const std::wstring& given = start.command_line;
     EXPECT_EQ(given.substr(0, expected_start.size()), expected_start)
         << Narrow(given);
-    EXPECT_EQ(given.size(), expected_start.size() + name_rest) << Narrow(given);
-    const std::size_t quote = given.find(L"\" \"");
-    if (quote != std::wstring::npos && given.size() > quote + 4) {
-      start.scratch = given.substr(quote + 3, given.size() - quote - 4);
+    if (given.size() > expected_start.size() && given.back() == L'"') {
+      start.scratch = given.substr(expected_start.size(),
+                                   given.size() - expected_start.size() - 1);
       scratch_files_.push_back(start.scratch);
     }
+    // A path Notepad can open, of a scratch name right in the temp folder;
+    // a short form, given where the temp folder leaves no room, is read in
+    // its long form.
+    EXPECT_LE(start.scratch.size(), 259u) << Narrow(given);
+    const std::wstring long_form = LongForm(start.scratch);
+    EXPECT_EQ(long_form.substr(0, temp.size()), temp) << Narrow(long_form);
+    const std::wstring name =
+        long_form.substr(std::min(temp.size(), long_form.size()));
+    EXPECT_EQ(ScratchFileWord(Text(name.begin(), name.end())), Text(u"Tessaly"))
+        << Narrow(given);
+    EXPECT_EQ(name.find(L'\\'), std::wstring::npos) << Narrow(given);
     start.copy = records_.Read(process_id, L".copy");
     starts.push_back(start);
   }

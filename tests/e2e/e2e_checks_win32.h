@@ -28,6 +28,22 @@ void ExpectBox(const SeenBox& box, const std::wstring& text, BoxIcon icon);
 void ExpectReport(const SeenBox& box, DWORD code,
                   const std::wstring& operation);
 
+/// Points the temp folder of the runs that this object's life spans at
+/// `folder`.
+class TempFolderOverride {
+ public:
+  explicit TempFolderOverride(const std::wstring& folder)
+      : previous_(TempFolder()) {
+    ::SetEnvironmentVariableW(L"TMP", (folder + L'\\').c_str());
+  }
+  ~TempFolderOverride() {
+    ::SetEnvironmentVariableW(L"TMP", previous_.c_str());
+  }
+
+ private:
+  std::wstring previous_;
+};
+
 /// A file's bytes and last-write time, to check that nothing changed them.
 class Unchanged {
  public:
@@ -65,6 +81,8 @@ class EditorRunTest : public ::testing::Test {
 
   EditorRecords records_;
   ScopedFolder files_;
+  /// The editor's start in the last RunAndReadCopy.
+  EditorStart last_start_;
 
  private:
   std::set<DWORD> seen_;

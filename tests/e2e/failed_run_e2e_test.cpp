@@ -9,22 +9,6 @@ namespace {
 
 std::wstring Quoted(const std::wstring& path) { return L'"' + path + L'"'; }
 
-// Points the temp folder of the runs that this object's life spans at
-// `folder`.
-class TempFolderOverride {
- public:
-  explicit TempFolderOverride(const std::wstring& folder)
-      : previous_(TempFolder()) {
-    ::SetEnvironmentVariableW(L"TMP", (folder + L'\\').c_str());
-  }
-  ~TempFolderOverride() {
-    ::SetEnvironmentVariableW(L"TMP", previous_.c_str());
-  }
-
- private:
-  std::wstring previous_;
-};
-
 class FailedRunTest : public ::testing::Test {
  protected:
   // Runs Tessaly on `input` with `temp_folder` as its temp folder and
@@ -87,7 +71,8 @@ TEST_F(FailedRunTest, AFullDiskEndsInTheReportWithNothingLeft) {
   WriteBytes(input, std::string(3 << 20, '\n'));
   const SeenBox box = RunExpectingNothingLeft(input, full);
   const std::wstring head = L"Laufzeitfehler 112\r\n\r\nDatei schreiben \"" +
-                            std::wstring(full) + L"\\Tessaly-";
+                            std::wstring(full) +
+                            L"\\three-megabytes.txt (Tessaly ";
   EXPECT_EQ(box.text.substr(0, head.size()), head) << Narrow(box.text);
   EXPECT_EQ(box.icon, BoxIcon::kError);
 }
@@ -118,8 +103,8 @@ TEST_F(FailedRunTest, ALinkSwappedInDuringTheReadIsNeverWrittenThrough) {
     if (made.empty()) ::Sleep(1);
   }
   ASSERT_EQ(made.size(), 1u) << "no scratch file appeared";
-  ASSERT_TRUE(
-      StartUnixProgram(temp_.path(), L"/bin/ln -sf victim.txt " + made[0]));
+  ASSERT_TRUE(StartUnixProgram(temp_.path(),
+                               L"/bin/ln -sf victim.txt " + Quoted(made[0])));
 
   const SeenBox box = run.ReadAndDismissBox();
   EXPECT_EQ(run.ExitStatus(), 1u);

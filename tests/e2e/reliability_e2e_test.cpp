@@ -262,5 +262,50 @@ TEST_F(ReliabilityTest,
   ::SetEnvironmentVariableW(L"PATH", std::wstring(old_path, length).c_str());
 }
 
+// A temp folder too long for any copy's name within MAX_PATH: Notepad is
+// given the copy's short form, which it can open.
+TEST_F(ReliabilityTest, ATempFolderPastMaxPathGivesNotepadAPathItCanOpen) {
+  std::wstring temp = files_.path();
+  while (temp.size() < 240) {
+    temp += L'\\' +
+            std::wstring(std::min<std::size_t>(30, 240 - temp.size()), L't');
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + temp).c_str(), nullptr));
+  }
+  WriteBytes(files_ / L"notes.txt", "a\nb");
+  const TempFolderOverride override_temp(temp);
+  EXPECT_EQ(RunAndReadCopy(Quoted(files_ / L"notes.txt")), CopyOf(u"a\r\nb"));
+  EXPECT_NE(last_start_.scratch.find(L'~'), std::wstring::npos)
+      << "not the short form: " << Narrow(last_start_.scratch);
+}
+
+// In a 32-bit process on 64-bit Windows the system folder is redirected to
+// the 32-bit one; the shipped 32-bit Tessaly must still show the file its
+// user names there.
+TEST_F(ReliabilityTest, The32BitExeReachesAFileOnlyIn64BitSystem32) {
+  if (sizeof(void*) == 4) {
+    GTEST_SKIP() << "needs a 64-bit prefix: runs in the 64-bit build's tests";
+  }
+  wchar_t failure[512] = {};
+  if (::GetEnvironmentVariableW(L"TESSALY_WINE32_FAILURE", failure, 512) != 0) {
+    GTEST_SKIP() << "this machine cannot run 32-bit programs: "
+                 << Narrow(failure);
+  }
+  wchar_t shipped[MAX_PATH] = {};
+  ASSERT_NE(
+      ::GetEnvironmentVariableW(L"TESSALY_SHIPPED_EXE", shipped, MAX_PATH), 0u);
+  wchar_t system[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring path =
+      std::wstring(system, length) + L"\\tessaly-only-in-64-bit.txt";
+  WriteBytes(path, "a\nb");
+  TessalyRun run(Quoted(path), L"", shipped);
+  EXPECT_EQ(run.ExitStatus(), 0u) << "a report instead of the editor";
+  EXPECT_TRUE(run.AllEnded());
+  const std::vector<EditorStart> starts = NewStarts();
+  ::DeleteFileW(path.c_str());
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].copy, CopyOf(u"a\r\nb"));
+}
+
 }  // namespace
 }  // namespace tessaly::testing

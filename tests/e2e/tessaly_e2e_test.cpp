@@ -2,6 +2,8 @@
 // it writes, and what it leaves alone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/e2e/e2e_checks_win32.h"
 
 namespace tessaly::testing {
@@ -80,6 +82,50 @@ TEST_F(ConversionTest, RelativeUnquotedPathWithSpacesWorks) {
 TEST_F(ConversionTest, EmptyFileGivesAnEmptyCopyAndTheEditorStillStarts) {
   WriteBytes(files_ / L"empty.txt", "");
   EXPECT_EQ(RunAndReadCopy(L'"' + (files_ / L"empty.txt") + L'"'), CopyOf(u""));
+}
+
+// Notepad's title shows the copy's name, so it starts with the file's own.
+TEST_F(ConversionTest, TheCopyIsNamedAfterTheFileWithinMaxPath) {
+  const std::wstring temp = TempFolder();
+  const std::wstring long_name = std::wstring(226, L'n') + L".log";
+  for (const std::wstring& name :
+       {std::wstring(L"server.log"), std::wstring(L"\U0001F600 notes.txt"),
+        std::wstring(L"README"), long_name}) {
+    const std::wstring path = files_ / name;
+    WriteBytes(L"\\\\?\\" + path, "a\nb");
+    EXPECT_EQ(RunAndReadCopy(L'"' + path + L'"'), CopyOf(u"a\r\nb"));
+    const std::wstring copy = last_start_.scratch.substr(
+        std::min(temp.size(), last_start_.scratch.size()));
+    if (name != long_name) {
+      EXPECT_EQ(copy.substr(0, name.size() + 10), name + L" (Tessaly ")
+          << Narrow(copy);
+      continue;
+    }
+    // Cut to fit: as much of the name as MAX_PATH - 1 leaves room for.
+    EXPECT_EQ(last_start_.scratch.size(), 259u) << Narrow(copy);
+    const std::size_t kept = copy.size() - 23;  // " (Tessaly 12345678).txt"
+    EXPECT_EQ(copy.substr(0, kept), long_name.substr(0, kept)) << Narrow(copy);
+  }
+}
+
+TEST_F(ConversionTest, OldCopiesOfBothFormsAreSweptAndNothingElse) {
+  const std::wstring temp = TempFolder();
+  const std::wstring old_plain = temp + L"Tessaly-00000001-0000abcd.txt";
+  const std::wstring old_named = temp + L"old.log (Tessaly 0000abcd).txt";
+  const std::wstring notes = temp + L"Tessaly notes.txt";
+  const std::wstring report = temp + L"report (Tessaly).txt";
+  for (const std::wstring& path : {old_plain, old_named, notes, report}) {
+    WriteBytes(path, "x");
+    SetLastWriteTime(path, HoursAgo(25));
+  }
+  WriteBytes(files_ / L"new.log", "a\n");
+  RunAndReadCopy(L'"' + (files_ / L"new.log") + L'"');
+  EXPECT_FALSE(Exists(old_plain));
+  EXPECT_FALSE(Exists(old_named));
+  EXPECT_TRUE(Exists(notes));
+  EXPECT_TRUE(Exists(report));
+  ::DeleteFileW(notes.c_str());
+  ::DeleteFileW(report.c_str());
 }
 
 }  // namespace

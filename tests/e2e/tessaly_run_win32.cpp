@@ -175,8 +175,10 @@ const char* Name(BoxIcon icon) {
 }
 
 TessalyRun::TessalyRun(const std::wstring& argument_text,
-                       const std::wstring& current_folder) {
-  const std::wstring exe = BuildFolder() + L"\\Tessaly.exe";
+                       const std::wstring& current_folder,
+                       const std::wstring& given_exe) {
+  const std::wstring exe =
+      given_exe.empty() ? BuildFolder() + L"\\Tessaly.exe" : given_exe;
   std::wstring command_line = L'"' + exe + L'"';
   if (!argument_text.empty()) command_line += L' ' + argument_text;
   STARTUPINFOW startup = {};

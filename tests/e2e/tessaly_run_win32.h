@@ -40,16 +40,20 @@ struct SeenBox {
 
 class TessalyRun {
  public:
-  /// Starts Tessaly.exe with `argument_text` after its quoted path (nothing
-  /// at all when it is empty), in `current_folder` if given.
+  /// Starts Tessaly.exe (the one beside this program, or `exe`) with
+  /// `argument_text` after its quoted path (nothing at all when it is
+  /// empty), in `current_folder` if given.
   explicit TessalyRun(const std::wstring& argument_text,
-                      const std::wstring& current_folder = L"");
+                      const std::wstring& current_folder = L"",
+                      const std::wstring& exe = L"");
   ~TessalyRun();
   TessalyRun(const TessalyRun&) = delete;
   TessalyRun& operator=(const TessalyRun&) = delete;
 
   /// Waits for Tessaly's message box, reads it and presses OK.
   SeenBox ReadAndDismissBox();
+  /// Whether Tessaly could be started at all.
+  bool Started() const { return process_ != nullptr; }
   /// Waits for Tessaly to end and returns its exit status (or STILL_ACTIVE
   /// if it did not end in time).
   DWORD ExitStatus();

@@ -243,8 +243,8 @@ TEST(JudgeFoundFileTest, ALinkIsJudgedByItsTarget) {
             0);
   EXPECT_EQ(JudgeFoundFile(link, leads_to(ERROR_FILE_NOT_FOUND, 0), u"f"), 0);
   EXPECT_EQ(JudgeFoundFile(link, leads_to(ERROR_PATH_NOT_FOUND, 0), u"f"), 0);
-  for (const DWORD error : {DWORD{ERROR_CANT_RESOLVE_FILENAME},
-                            DWORD{ERROR_ACCESS_DENIED}}) {
+  for (const DWORD error :
+       {DWORD{ERROR_CANT_RESOLVE_FILENAME}, DWORD{ERROR_ACCESS_DENIED}}) {
     try {
       JudgeFoundFile(link, leads_to(error, 0), u"f");
       ADD_FAILURE() << "no failure for " << error;

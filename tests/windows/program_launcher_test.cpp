@@ -118,9 +118,8 @@ TEST(ProgramLauncherFailureTest, NothingIsLeftWhenTheStartFailsHalfWay) {
   EXPECT_THROW(launcher.Launch(T(StandInPath()), 0, 1, 0, u"", 0, 2, 0),
                std::bad_alloc);
   ASSERT_NE(started, 0u);
-  const HANDLE process =
-      ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                    started);
+  const HANDLE process = ::OpenProcess(
+      SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, started);
   if (process != nullptr) {
     EXPECT_EQ(::WaitForSingleObject(process, 0), WAIT_OBJECT_0)
         << "the program is still there";

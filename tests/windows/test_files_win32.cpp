@@ -70,7 +70,7 @@ std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found;
   const HANDLE search =
-      ::FindFirstFileW((folder + L"\\Tessaly-*.txt").c_str(), &found);
+      ::FindFirstFileW((folder + L"\\*Tessaly*.txt").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
     names.push_back(found.cFileName);

@@ -63,7 +63,8 @@ bool StartUnixProgram(const std::wstring& folder, std::wstring command_line);
 bool PlantLink(const std::wstring& folder, const std::wstring& link_name,
                const std::wstring& target_name);
 
-/// The names of the scratch files ("Tessaly-*.txt") in `folder`.
+/// The names in `folder` that a scratch file of either form may have
+/// ("*Tessaly*.txt").
 std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder);
 
 /// UTF-16 code units as little-endian bytes, as a file holds them.

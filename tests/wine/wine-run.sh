@@ -6,6 +6,10 @@
 . "$(dirname "$0")/wine-env.sh"
 wine_env "$1" || exit 2
 shift
+# For the tests that start a 32-bit program from a 64-bit one.
+if ! wine_can_run_32; then
+  export TESSALY_WINE32_FAILURE="$WINE32_FAILURE"
+fi
 export WINEPREFIX="${WINEPREFIX:-$TESSALY_WINE_DIR/pristine}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # Wine takes the ANSI code page from the locale: 1252 under C.UTF-8.
