@@ -26,6 +26,7 @@ import argparse
 import hashlib
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import time
@@ -107,6 +108,28 @@ class Signer:
         os.replace(signed, path)
 
 
+def file_version(exe: str) -> tuple:
+    """The file version ("1.0.0.0") and language ("1031") of an exe's
+    version resource, as Windows Installer's File table holds them."""
+    with open(exe, "rb") as file:
+        data = file.read()
+    # VS_FIXEDFILEINFO starts with its signature; the file version follows
+    # the structure's version.
+    fixed = data.find(struct.pack("<I", 0xFEEF04BD))
+    if fixed < 0:
+        fail(f"{exe} has no version resource")
+    most, least = struct.unpack_from("<II", data, fixed + 8)
+    version = f"{most >> 16}.{most & 0xFFFF}.{least >> 16}.{least & 0xFFFF}"
+    # VarFileInfo's "Translation": language, then code page, each a WORD, at
+    # the next 32-bit boundary after the key.
+    key = "Translation\0".encode("utf-16-le")
+    at = data.find(key, fixed)
+    if at < 0:
+        fail(f"{exe} names no language in its version resource")
+    language = struct.unpack_from("<H", data, (at + len(key) + 3) & ~3)[0]
+    return version, str(language)
+
+
 def pack_zip(zip_path: str, files: list, epoch: int) -> None:
     """The entries go in the order given, each with the same time and the
     same attributes."""
@@ -124,13 +147,15 @@ def pack_zip(zip_path: str, files: list, epoch: int) -> None:
 
 
 def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
-              files: dict, epoch: int) -> None:
+              files: dict, machine_package: str, epoch: int) -> None:
     """wixl, run at the release's time so that the package and its cabinet
-    hold no other, then msibuild to set a package code that follows from
-    the inputs instead of wixl's random one."""
+    hold no other, then msibuild to make the exe a versioned file and to
+    set a package code that follows from the inputs instead of wixl's
+    random one."""
     product_code = uuid.uuid5(PRODUCT_NAMESPACE, f"Tessaly {scope} {version}")
     defines = {"Scope": scope, "Root": root, "Version": version,
-               "ProductCode": str(product_code).upper(), **files}
+               "ProductCode": str(product_code).upper(),
+               "MachinePackage": machine_package, **files}
     # By content, never by path: two build folders give one package code.
     inputs = hashlib.sha256()
     for name in sorted(defines):
@@ -142,7 +167,10 @@ def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
     package_code = uuid.UUID(bytes=inputs.digest()[:16], version=4)
 
     # wixl takes only relative sources, found from the folder it runs in.
-    fixed_clock = ["faketime", f"@{epoch}"]
+    # The clock stands still at the release's time, however long each step
+    # takes ("@" would let it run on from there).
+    fixed_clock = ["env", "TZ=UTC", "faketime", "-f",
+                   time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(epoch))]
     folders = {os.path.dirname(os.path.abspath(path)) for path in files.values()}
     if len(folders) != 1:
         fail(f"the packages' files must share a folder: {sorted(folders)}")
@@ -156,6 +184,16 @@ def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
     said = result.stdout + result.stderr
     if "warning" in said.lower() or "critical" in said.lower():
         fail(f"wixl warned about {wxs}:\n{said}")
+    # wixl leaves every file unversioned, with a hash. The exe has a
+    # version, which is what Windows Installer's file rules should go by,
+    # and a versioned file may have no hash.
+    exe_version, exe_language = file_version(files["ExeFile"])
+    run(fixed_clock + ["msibuild", msi_path, "-q",
+                       f"UPDATE `File` SET `Version` = '{exe_version}', "
+                       f"`Language` = '{exe_language}' "
+                       "WHERE `File` = 'TessalyExe'"])
+    run(fixed_clock + ["msibuild", msi_path, "-q",
+                       "DELETE FROM `MsiFileHash` WHERE `File_` = 'TessalyExe'"])
     run(fixed_clock + ["msibuild", msi_path, "-s", "Brevinor",
                        "Brevinor Project", "Intel;1033",
                        "{" + str(package_code).upper() + "}"])
@@ -201,7 +239,8 @@ def main() -> None:
     msi_version = ".".join(args.version.split(".")[:3])
     for suffix, scope, root in PACKAGE_KINDS:
         msi = f"{base}{suffix}.msi"
-        build_msi(msi, args.wxs, scope, root, msi_version, files, epoch)
+        build_msi(msi, args.wxs, scope, root, msi_version, files,
+                  os.path.basename(base) + ".msi", epoch)
         if signer:
             signer.sign(msi)
         released.append(msi)

@@ -3,10 +3,13 @@
 # Installer packages of the release in BUILD_DIR (the 32-bit build) as an
 # administrator and a user meet them, under 64-bit Wine, whose msiexec
 # installs x86 packages, so that it runs on every machine here:
+#   - their tables, against the validation rules they are built to keep;
 #   - per machine: an older version installed, then this one over it (one
-#     entry left), an older one refused, then removed with nothing left;
-#   - per user: marked as needing no elevation, installed into the user's
-#     programs folder and HKCU, then removed with nothing left;
+#     entry left, nothing written into the profile), an older one refused,
+#     then removed with nothing left;
+#   - per user: marked as needing no elevation, refused with ALLUSERS=1,
+#     installed into the user's programs folder and HKCU, then removed with
+#     nothing left;
 #   - signed with a throwaway CA's certificate made here: the exe in the zip
 #     and both packages verify, a changed copy does not, the password is in
 #     no output, and two signed builds are the same bytes.
@@ -59,6 +62,9 @@ reg_data() {
 no_key() { ! "$WINE" reg query "$1" /reg:32 >/dev/null 2>&1; }
 same() { cmp -s "$1" "$2"; }
 property() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
+tables() { python3 "$source_dir/tests/release/msi_tables.py" "$@"; }
+# What the profile holds, its temp folder aside.
+profile_files() { (cd "$user_dir" && find . -path ./Temp -prune -o -print | sort); }
 
 # The release, and the same files packed as an older version.
 cmake --build "$build" --target package >"$work/package.log" 2>&1 ||
@@ -75,6 +81,18 @@ python3 "$source_dir/cmake/release.py" --msi-only --source-dir "$source_dir" \
 older_msi=$(ls "$work"/older/Tessaly-*-win32.msi)
 echo "Packages: $(basename "$msi") and $(basename "$per_user_msi"), version $version; older: 0.9.0"
 
+exe_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+check "tables, per machine: no profile folder, no HKCU value" tables nothing-per-user "$msi"
+check "tables, per user: profile components kept by HKCU values" \
+  tables profile-components-keyed-by-hkcu "$per_user_msi"
+check "tables, per user: profile folders removed" tables profile-folders-removed "$per_user_msi"
+check "tables, per user: ALLUSERS refused" tables refuses-allusers "$per_user_msi"
+for package in "$msi" "$per_user_msi"; do
+  check "tables, $(basename "$package"): GUIDs in upper case" tables guids-upper-case "$package"
+  check "tables, $(basename "$package"): Tessaly.exe versioned $exe_version, no hash" \
+    tables exe-versioned "$package" "$exe_version"
+done
+
 export WINEPREFIX="$work/prefix"
 cp -a "$wine_dir/pristine" "$WINEPREFIX"
 drive_c="$WINEPREFIX/drive_c"
@@ -82,12 +100,14 @@ user_dir=$(ls -d "$drive_c"/users/* | grep -v -e /Public$ | head -n 1)
 send_to="$user_dir/AppData/Roaming/Microsoft/Windows/SendTo/Brevinor.lnk"
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 verb='Software\Classes\SystemFileAssociations\text\shell\Brevinor'
+state='HKCU\Software\Brevinor Project'
 open_with='Software\Classes\Applications\Tessaly.exe'
 
 # Per machine: older, then this version over it.
 folder="$drive_c/Program Files (x86)/Brevinor"
 command="\"C:\\Program Files (x86)\\Brevinor\\Tessaly.exe\" \"%1\""
 code=$(property "$msi" ProductCode)
+profile_files >"$work/profile-before"
 check "the older package installs" test "$(msiexec /i "$(windows_path "$older_msi")")" = 0
 check "the older version is installed" test -f "$folder/Tessaly.exe"
 check "this version installs over it" test "$(msiexec /i "$(windows_path "$msi")")" = 0
@@ -103,7 +123,9 @@ check "Open with: its name" test "$(reg_data "HKLM\\$open_with" FriendlyAppName)
 check "Open with: .txt" "$WINE" reg query "HKLM\\$open_with\\SupportedTypes" /v .txt /reg:32
 check "Open with: .log" "$WINE" reg query "HKLM\\$open_with\\SupportedTypes" /v .log /reg:32
 check "Open with: the command" test "$(reg_data "HKLM\\$open_with\\shell\\open\\command")" = "$command"
-check "Send To shortcut to Tessaly.exe" grep -q -a -F 'C:\Program Files (x86)\Brevinor\Tessaly.exe' "$send_to"
+profile_files >"$work/profile-after"
+check "nothing written into the profile" same "$work/profile-before" "$work/profile-after"
+check "no HKCU value" no_key "$state"
 check "entry's name" test "$(reg_data "$uninstall\\$code" DisplayName)" = Brevinor
 check "entry's publisher" test "$(reg_data "$uninstall\\$code" Publisher)" = "Brevinor Project"
 check "entry's version" test "$(reg_data "$uninstall\\$code" DisplayVersion)" = "$version"
@@ -116,7 +138,6 @@ check "and its files" same "$folder/Tessaly.exe" "$files/Tessaly.exe"
 
 check "it is removed" test "$(msiexec /x "$(windows_path "$msi")")" = 0
 check "no program folder left" test ! -e "$folder"
-check "no Send To shortcut left" test ! -e "$send_to"
 check "no verb left" no_key "HKLM\\$verb"
 check "no Open with entry left" no_key "HKLM\\$open_with"
 check "no Add/Remove Programs entry left" no_key "$uninstall\\$code"
@@ -127,12 +148,22 @@ code=$(property "$per_user_msi" ProductCode)
 word_count=$(msiinfo suminfo "$per_user_msi" | sed -n 's/^Source: \([0-9]*\).*/\1/p')
 check "per user: needs no elevation (Word Count $word_count)" test $((word_count & 8)) = 8
 check "per user: no ALLUSERS" test -z "$(property "$per_user_msi" ALLUSERS)"
+programs="$user_dir/AppData/Local/Programs"
+[ ! -e "$programs" ] || programs=""  # Not ours to remove.
+check "per user: ALLUSERS=1 is refused" \
+  test "$(msiexec /i "$(windows_path "$per_user_msi")" ALLUSERS=1)" = 67
+check "per user: refused, nothing installed" test ! -e "$folder"
+check "per user: refused, no entry" no_key "$uninstall\\$code"
+check "per user: refused, no HKLM verb" no_key "HKLM\\$verb"
+check "per user: refused, no HKCU value" no_key "$state"
 check "per user: it installs" test "$(msiexec /i "$(windows_path "$per_user_msi")")" = 0
 check "per user: Tessaly.exe in the user's programs" same "$folder/Tessaly.exe" "$files/Tessaly.exe"
 check "per user: the verb under HKCU" test "$(reg_data "HKCU\\$verb")" = "Show in Notepad with Brevinor"
 check "per user: Open with under HKCU" test "$(reg_data "HKCU\\$open_with" FriendlyAppName)" = Brevinor
 check "per user: nothing under HKLM" no_key "HKLM\\$verb"
 check "per user: Send To shortcut" grep -q -a -F 'Programs\Brevinor\Tessaly.exe' "$send_to"
+check "per user: the program kept by an HKCU value" \
+  test "$(reg_data "$state\\Brevinor" Program)" = 0x1
 check "per user: entry's name" test "$(reg_data "$uninstall\\$code" DisplayName)" = Brevinor
 check "per user: it is removed" test "$(msiexec /x "$(windows_path "$per_user_msi")")" = 0
 check "per user: no program folder left" test ! -e "$folder"
@@ -140,6 +171,8 @@ check "per user: no Send To shortcut left" test ! -e "$send_to"
 check "per user: no verb left" no_key "HKCU\\$verb"
 check "per user: no Open with entry left" no_key "HKCU\\$open_with"
 check "per user: no entry left" no_key "$uninstall\\$code"
+check "per user: no HKCU value left" no_key "$state"
+[ -z "$programs" ] || check "per user: the Programs folder it made is gone" test ! -e "$programs"
 "$WINE" wineboot -e >/dev/null 2>&1 || true
 wineserver -k 2>/dev/null || true
 
