@@ -29,7 +29,12 @@ Text ExtendedLengthPath(const Text& full_path) {
 }
 
 Text PlainPath(const Text& path) {
-  if (path.starts_with(kExtendedUncPrefix)) return u"\\" + path.substr(7);
+  if (path.starts_with(kExtendedUncPrefix)) {
+    // "\\?\UNC\server" is "\\server".
+    Text plain(1, u'\\');
+    plain.append(path, 7);
+    return plain;
+  }
   if (path.starts_with(kExtendedPrefix)) return path.substr(4);
   return path;
 }
