@@ -2,14 +2,19 @@
 """Builds the release in OUT_DIR so that its bytes depend on nothing but its
 inputs, and signs it where a certificate is given:
 
-    Tessaly-<v>-win32.zip          Tessaly.exe, README.txt, LICENSE.txt
+    Tessaly-<v>-win32.zip          Tessaly.exe, README.txt, LICENSE.txt,
+                                   THIRD-PARTY-NOTICES.txt
     Tessaly-<v>-win32.msi          per-machine Windows Installer package
     Tessaly-<v>-win32-peruser.msi  per-user one, which needs no elevation
-    SHA256SUMS                     the hashes of the three
+    Tessaly-<v>-win32.cdx.json     the bill of materials (CycloneDX 1.6)
+    SHA256SUMS                     the hashes of the four
 
     release.py --source-dir DIR --out-dir DIR --version 1.0.0
                --exe EXE --readme TXT --license TXT --icon ICO --wxs WXS
                [--msi-only]
+
+THIRD-PARTY-NOTICES.txt and the runtime's part of the bill of materials
+come from the installed toolchain packages (third_party.py).
 
 Every file carries one time: the commit's, or SOURCE_DATE_EPOCH when set.
 Each package's product code is derived from the version and kind, its
@@ -24,6 +29,7 @@ osslsigncode on its standard input, never on a command line.
 """
 import argparse
 import hashlib
+import json
 import os
 import shutil
 import struct
@@ -33,7 +39,12 @@ import time
 import uuid
 import zipfile
 
+import third_party
+
 ZIP_EPOCH = 315532800  # 1980-01-01, the earliest time a zip entry holds.
+# The bill of materials' serial number is a name-based UUID in this
+# namespace, named by the rest of its content.
+SBOM_NAMESPACE = uuid.UUID("5b0c0a4e-7d0f-4f5e-9a55-3f8e2a6c1d17")
 # Product codes are name-based UUIDs in this namespace.
 PRODUCT_NAMESPACE = uuid.UUID("cbb40129-980e-4eba-9f76-70a71990b75f")
 # (suffix of the file name, WiX scope, registry root)
@@ -199,6 +210,58 @@ def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
                        "{" + str(package_code).upper() + "}"])
 
 
+def sha256(path: str) -> str:
+    with open(path, "rb") as file:
+        return hashlib.sha256(file.read()).hexdigest()
+
+
+def write_sbom(path: str, version: str, shipped: list, epoch: int) -> None:
+    """A CycloneDX 1.6 bill of materials: the files shipped, with their
+    hashes, and the runtime libraries linked into Tessaly.exe, with their
+    Debian packages. Its serial number follows from its content and its
+    time is the release's, so that it is reproducible too."""
+    exe_ref = "file:Tessaly.exe"
+    files = [{"type": "file", "bom-ref": f"file:{os.path.basename(p)}",
+              "name": os.path.basename(p),
+              "hashes": [{"alg": "SHA-256", "content": sha256(p)}]}
+             for p in shipped]
+    libraries = [{"type": "library",
+                  "bom-ref": f"{third_party.purl(lib.package)}#{lib.name}",
+                  "name": lib.name,
+                  "version": third_party.package_field(lib.package, "Version"),
+                  "description": lib.description,
+                  "licenses": [{"expression": lib.licence}],
+                  "purl": third_party.purl(lib.package)}
+                 for lib in third_party.RUNTIME]
+    bom = {
+        "bomFormat": "CycloneDX",
+        "specVersion": "1.6",
+        "version": 1,
+        "metadata": {
+            "timestamp": time.strftime("%Y-%m-%dT%H:%M:%SZ",
+                                       time.gmtime(epoch)),
+            "component": {"type": "application", "bom-ref": "Tessaly",
+                          "supplier": {"name": "Brevinor Project"},
+                          "name": "Tessaly", "version": version,
+                          "description": "Brevinor: shows text files with "
+                                         "LF line ends in Notepad",
+                          "licenses": [{"license": {"id": "MIT"}}]},
+        },
+        "components": files + libraries,
+        "dependencies": [
+            {"ref": "Tessaly", "dependsOn": [f["bom-ref"] for f in files]},
+            {"ref": exe_ref, "dependsOn": [l["bom-ref"] for l in libraries]},
+        ],
+    }
+    content = json.dumps(bom, sort_keys=True)
+    bom = {"$schema": "http://cyclonedx.org/schema/bom-1.6.schema.json",
+           "serialNumber": f"urn:uuid:{uuid.uuid5(SBOM_NAMESPACE, content)}",
+           **bom}
+    with open(path, "w", newline="\n", encoding="utf-8") as out:
+        json.dump(bom, out, indent=2)
+        out.write("\n")
+
+
 def main() -> None:
     parser = argparse.ArgumentParser()
     for option in ["--source-dir", "--out-dir", "--version", "--exe",
@@ -223,6 +286,11 @@ def main() -> None:
         target = os.path.join(staging, os.path.basename(path))
         shutil.copyfile(path, target)
         shipped.append(target)
+    # With Windows line ends, like the other texts, for Notepad.
+    notices = os.path.join(staging, "THIRD-PARTY-NOTICES.txt")
+    with open(notices, "w", newline="\r\n", encoding="ascii") as out:
+        out.write(third_party.notices_text())
+    shipped.append(notices)
     if signer:
         signer.sign(shipped[0])
     icon = os.path.join(staging, "Tessaly.ico")
@@ -235,7 +303,8 @@ def main() -> None:
         pack_zip(base + ".zip", shipped, epoch)
         released.append(base + ".zip")
     files = {"ExeFile": shipped[0], "ReadMeFile": shipped[1],
-             "LicenseFile": shipped[2], "IconFile": icon}
+             "LicenseFile": shipped[2], "NoticesFile": shipped[3],
+             "IconFile": icon}
     msi_version = ".".join(args.version.split(".")[:3])
     for suffix, scope, root in PACKAGE_KINDS:
         msi = f"{base}{suffix}.msi"
@@ -246,6 +315,8 @@ def main() -> None:
         released.append(msi)
 
     if not args.msi_only:
+        write_sbom(base + ".cdx.json", args.version, shipped, epoch)
+        released.append(base + ".cdx.json")
         sums = os.path.join(args.out_dir, "SHA256SUMS")
         with open(sums, "w", newline="\n") as out:
             for path in released:

@@ -70,11 +70,16 @@ endif()
 
 # A 32-bit viewer of big files wants all the address space it can get.
 target_link_options(Tessaly PRIVATE -Wl,--large-address-aware)
+# The link map names every archive member linked in, for the third-party
+# notices; writing it leaves the exe's bytes as they are.
+set(link_map "${PROJECT_BINARY_DIR}/Tessaly.map")
+target_link_options(Tessaly PRIVATE "-Wl,-Map,${link_map}")
 
-# The release: Tessaly.exe, the user's guide as README.txt and the licence,
-# the two text files with Windows line ends for Notepad, in a zip and in
-# two Windows Installer packages (per machine and per user), whose bytes
-# depend only on the sources; SHA256SUMS beside them. cmake/release.py
+# The release: Tessaly.exe, the user's guide as README.txt, the licence and
+# the third-party notices, the text files with Windows line ends for
+# Notepad, in a zip and in two Windows Installer packages (per machine and
+# per user), whose bytes depend only on the sources and the toolchain's
+# packages; a CycloneDX bill of materials and SHA256SUMS beside them. cmake/release.py
 # signs them too where TESSALY_SIGN_PKCS12 and TESSALY_SIGN_PASSWORD are
 # set when the target is built; they are read then, never stored here.
 set(release_text_dir "${PROJECT_BINARY_DIR}/release-text")
@@ -92,7 +97,8 @@ add_custom_target(package
           --icon "${resource_dir}/tessaly.ico"
           --wxs "${PROJECT_SOURCE_DIR}/resources/tessaly.wxs"
   BYPRODUCTS "${release_base}.zip" "${release_base}.msi"
-             "${release_base}-peruser.msi" "${PROJECT_BINARY_DIR}/SHA256SUMS"
+             "${release_base}-peruser.msi" "${release_base}.cdx.json"
+             "${PROJECT_BINARY_DIR}/SHA256SUMS"
   COMMENT "Packing the release in ${PROJECT_BINARY_DIR}"
   VERBATIM)
 add_dependencies(package Tessaly)

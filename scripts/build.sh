@@ -6,13 +6,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 for tool in cmake ninja g++ clang++ i686-w64-mingw32-g++-posix \
     x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine /usr/lib/wine/wine64 \
-    Xvfb xdotool import python3 wixl msibuild faketime osslsigncode openssl; do
+    Xvfb xdotool import python3 wixl msibuild faketime osslsigncode openssl \
+    reuse node; do
   if ! command -v "$tool" >/dev/null; then
     bash scripts/install-deps.sh
     break
   fi
 done
-[ -d /usr/src/googletest ] || bash scripts/install-deps.sh
+[ -d /usr/src/googletest ] && [ -d tools/sbom-validator/node_modules ] ||
+  bash scripts/install-deps.sh
 [ "${1:-}" = --install-only ] && exit 0
 for preset in native native-sanitized windows windows64; do
   cmake --preset "$preset" >/dev/null

@@ -1,5 +1,6 @@
 #!/bin/bash
-# Builds everything and runs every test: the core natively (also under
+# Checks that every file carries its licence (reuse lint), builds
+# everything and runs every test: the core natively (also under
 # AddressSanitizer and UndefinedBehaviorSanitizer), short fuzzing runs, a
 # brief benchmark pass, and the Win32 services and Tessaly.exe itself under
 # Wine: of both builds where 32-bit programs run, of the 64-bit build alone
@@ -10,6 +11,8 @@ cd "$(dirname "$0")/.."
 . scripts/windows-way.sh
 bash scripts/build.sh
 status=0
+# Every file of the repository says under which licence it is.
+reuse lint --quiet || { reuse lint | tail -n 20; status=1; }
 ctest --preset native || status=1
 ctest --preset native-sanitized || status=1
 bash scripts/fuzz.sh 15 || status=1

@@ -1,16 +1,22 @@
 #!/usr/bin/env python3
 """Builds the release in BINARY_DIR and checks it as a user meets it: the
-zip's entries in their order, the hashes beside it and the packages, and
-the user's guide as Notepad will show it. (The packages themselves are
-installed under Wine by msi_check.sh.)
+zip's entries in their order, the hashes beside it and the packages, the
+user's guide as Notepad will show it, the third-party notices against the
+link map, and the bill of materials, validated strictly as CycloneDX 1.6.
+(The packages themselves are installed under Wine by msi_check.sh.)
 
     package_check.py CMAKE BINARY_DIR ZIP_NAME
 """
 import hashlib
+import json
 import os
 import subprocess
 import sys
+import urllib.parse
 import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+VALIDATOR = os.path.join(HERE, "..", "tools", "sbom-validator", "validate.js")
 
 GUIDE_WIDTH = 72  # Columns; Notepad's default window shows more.
 
@@ -31,7 +37,8 @@ def main() -> None:
 
     with zipfile.ZipFile(zip_path) as archive:
         names = archive.namelist()
-        if names != ["Tessaly.exe", "README.txt", "LICENSE.txt"]:
+        if names != ["Tessaly.exe", "README.txt", "LICENSE.txt",
+                     "THIRD-PARTY-NOTICES.txt"]:
             fail(f"the zip holds, in this order: {names}")
         # The one built, signed where the release is signed.
         with open(os.path.join(binary_dir, "release-files", "Tessaly.exe"),
@@ -40,8 +47,9 @@ def main() -> None:
                 fail("the zip's Tessaly.exe is not the one built")
         guide = archive.read("README.txt")
 
+    sbom_name = zip_name.replace(".zip", ".cdx.json")
     released = [zip_name, zip_name.replace(".zip", ".msi"),
-                zip_name.replace(".zip", "-peruser.msi")]
+                zip_name.replace(".zip", "-peruser.msi"), sbom_name]
     expected = ""
     for name in released:
         with open(os.path.join(binary_dir, name), "rb") as file:
@@ -65,7 +73,50 @@ def main() -> None:
         fail(f"README.txt begins: {lines[:2]}")
     if f"certutil -hashfile {zip_name} SHA256".encode() not in guide:
         fail(f"README.txt does not say how to check {zip_name}")
+    check_notices(binary_dir)
+    check_sbom(os.path.join(binary_dir, sbom_name),
+               os.path.join(binary_dir, "release-files"))
     print(f"{zip_path}: {names}\n{expected}", end="")
+
+
+def check_notices(binary_dir: str) -> None:
+    checked = subprocess.run(
+        [sys.executable, os.path.join(HERE, "release", "notices_check.py"),
+         os.path.join(binary_dir, "Tessaly.map"),
+         os.path.join(binary_dir, "release-files", "THIRD-PARTY-NOTICES.txt")],
+        capture_output=True, text=True)
+    if checked.returncode != 0:
+        fail(f"the notices:\n{checked.stdout}{checked.stderr}")
+
+
+def check_sbom(sbom: str, release_files: str) -> None:
+    """Valid CycloneDX 1.6, naming each file shipped by its real hash and
+    each runtime package by the version that dpkg reports."""
+    validated = subprocess.run(["node", VALIDATOR, sbom], capture_output=True,
+                               text=True)
+    if validated.returncode != 0:
+        fail(f"the bill of materials:\n{validated.stdout}{validated.stderr}")
+    with open(sbom, encoding="utf-8") as file:
+        components = json.load(file)["components"]
+    hashes = {c["name"]: c["hashes"][0]["content"] for c in components
+              if c["type"] == "file"}
+    for name in sorted(os.listdir(release_files)):
+        if name.endswith(".ico"):
+            continue
+        with open(os.path.join(release_files, name), "rb") as file:
+            if hashes.pop(name, None) != hashlib.sha256(file.read()).hexdigest():
+                fail(f"the bill of materials has no true hash of {name}")
+    if hashes:
+        fail(f"the bill of materials names files not shipped: {hashes}")
+    for library in (c for c in components if c["type"] == "library"):
+        package = urllib.parse.unquote(
+            library["purl"].split("/")[2].split("@")[0])
+        version = subprocess.run(
+            ["dpkg-query", "-W", "-f", "${Version}", package],
+            capture_output=True, text=True).stdout
+        if library["version"] != version:
+            fail(f"the bill of materials gives {library['name']} from "
+                 f"{package} {library['version']}, dpkg {version}")
 
 
 if __name__ == "__main__":

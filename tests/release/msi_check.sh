@@ -117,6 +117,7 @@ check "one Add/Remove Programs entry after the upgrade ($entries)" test "$entrie
 check "Tessaly.exe is the one built" same "$folder/Tessaly.exe" "$files/Tessaly.exe"
 check "README.txt is the guide" same "$folder/README.txt" "$files/README.txt"
 check "LICENSE.txt is the licence" same "$folder/LICENSE.txt" "$files/LICENSE.txt"
+check "THIRD-PARTY-NOTICES.txt is the notices" same "$folder/THIRD-PARTY-NOTICES.txt" "$files/THIRD-PARTY-NOTICES.txt"
 check "the verb's text" test "$(reg_data "HKLM\\$verb")" = "Show in Notepad with Brevinor"
 check "the verb's command" test "$(reg_data "HKLM\\$verb\\command")" = "$command"
 check "Open with: its name" test "$(reg_data "HKLM\\$open_with" FriendlyAppName)" = Brevinor
@@ -158,6 +159,7 @@ check "per user: refused, no HKLM verb" no_key "HKLM\\$verb"
 check "per user: refused, no HKCU value" no_key "$state"
 check "per user: it installs" test "$(msiexec /i "$(windows_path "$per_user_msi")")" = 0
 check "per user: Tessaly.exe in the user's programs" same "$folder/Tessaly.exe" "$files/Tessaly.exe"
+check "per user: the notices beside it" same "$folder/THIRD-PARTY-NOTICES.txt" "$files/THIRD-PARTY-NOTICES.txt"
 check "per user: the verb under HKCU" test "$(reg_data "HKCU\\$verb")" = "Show in Notepad with Brevinor"
 check "per user: Open with under HKCU" test "$(reg_data "HKCU\\$open_with" FriendlyAppName)" = Brevinor
 check "per user: nothing under HKLM" no_key "HKLM\\$verb"

@@ -101,7 +101,7 @@ def exe_versioned(package: str, version: str) -> list:
         problems.append(f"Tessaly.exe's version is not {version}")
     if "TessalyExe" in hashed:
         problems.append("Tessaly.exe has a hash")
-    for text in ("ReadMe", "License"):
+    for text in ("ReadMe", "License", "Notices"):
         if text not in files or files[text][4] or text not in hashed:
             problems.append(f"{text} is not unversioned and hashed")
     return problems

@@ -2,7 +2,8 @@
 # reproducible.sh SOURCE_DIR WORK_DIR: builds the release twice, from two
 # fresh copies of the sources in folders of different names and lengths,
 # one after the other, and checks that Tessaly.exe, the zip, the two
-# Windows Installer packages and SHA256SUMS are the same bytes and that no build folder's path is in the exe.
+# Windows Installer packages, the bill of materials and SHA256SUMS are the
+# same bytes and that no build folder's path is in the exe.
 set -euo pipefail
 source_dir=$1
 work=$2
@@ -29,7 +30,7 @@ done
 
 status=0
 for file in bin/Tessaly.exe Tessaly-*-win32.zip Tessaly-*-win32.msi \
-    Tessaly-*-win32-peruser.msi SHA256SUMS; do
+    Tessaly-*-win32-peruser.msi Tessaly-*-win32.cdx.json SHA256SUMS; do
   first=(${folders[0]}/src/build/windows/$file)
   second=(${folders[1]}/src/build/windows/$file)
   echo "$(sha256sum "${first[0]}" | cut -d' ' -f1)  $file (first build)"
