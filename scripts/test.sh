@@ -28,6 +28,9 @@ else
   echo "Windows tests: the 64-bit build only, under 64-bit Wine; the 32-bit Tessaly.exe was built but is not run ($WINDOWS_WAY_WHY)."
 fi
 ctest --preset windows64 || status=1
+# The hosted Windows workflow, as far as Linux can check it; it gathers the
+# release that the package test built.
+bash tests/ci/windows_ci_test.sh build/windows || status=1
 # The release, built twice from fresh copies: the same bytes. No Wine.
 ctest --preset release || status=1
 exit $status

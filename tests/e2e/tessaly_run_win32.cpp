@@ -156,6 +156,15 @@ std::wstring BuildFolder() {
   return path.substr(0, path.find_last_of(L'\\'));
 }
 
+std::wstring WindowText(HWND window) {
+  const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  ::SendMessageW(window, WM_GETTEXT, text.size(),
+                 reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
 const char* Name(BoxIcon icon) {
   switch (icon) {
     case BoxIcon::kNone:
@@ -294,6 +303,50 @@ std::vector<DWORD> TessalyRun::LiveProcesses() {
     live.push_back(static_cast<DWORD>(ids.list.ProcessIdList[i]));
   }
   return live;
+}
+
+namespace {
+
+struct WindowSearch {
+  std::vector<DWORD> process_ids;
+  std::wstring title_part;
+  HWND ours = nullptr;
+  HWND anyone = nullptr;
+};
+
+BOOL CALLBACK FindTitled(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<WindowSearch*>(parameter);
+  if (!::IsWindowVisible(window) ||
+      WindowText(window).find(search->title_part) == std::wstring::npos) {
+    return TRUE;
+  }
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (std::find(search->process_ids.begin(), search->process_ids.end(),
+                owner) != search->process_ids.end()) {
+    search->ours = window;
+    return FALSE;
+  }
+  if (search->anyone == nullptr) search->anyone = window;
+  return TRUE;
+}
+
+}  // namespace
+
+HWND TessalyRun::WaitForWindow(const std::wstring& title_part,
+                               DWORD timeout_milliseconds) {
+  for (DWORD waited = 0; waited <= timeout_milliseconds; waited += 100) {
+    WindowSearch search{LiveProcesses(), title_part};
+    ::EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&search));
+    if (search.ours != nullptr) return search.ours;
+    if (search.anyone != nullptr) return search.anyone;
+    ::Sleep(100);
+  }
+  return nullptr;
+}
+
+void TessalyRun::EndAll() {
+  if (job_ != nullptr) ::TerminateJobObject(job_, 0);
 }
 
 }  // namespace tessaly::testing

@@ -14,6 +14,9 @@ namespace tessaly::testing {
 /// The folder this test program, Tessaly.exe and the stand-in editor are in.
 std::wstring BuildFolder();
 
+/// A window's title, or a control's text.
+std::wstring WindowText(HWND window);
+
 enum class BoxIcon {
   kNone,
   kWarning,
@@ -63,6 +66,14 @@ class TessalyRun {
   DWORD ProcessesStarted();
   /// The ids of the run's processes still alive.
   std::vector<DWORD> LiveProcesses();
+  /// Waits for a visible top-level window whose title holds `title_part`,
+  /// of one of the run's processes or, as for an editor that the system
+  /// starts outside the run (the Store's Notepad), of any process. Null if
+  /// none appears in time.
+  HWND WaitForWindow(const std::wstring& title_part,
+                     DWORD timeout_milliseconds = 20000);
+  /// Ends every process of the run still alive.
+  void EndAll();
   /// The window classes of every visible top-level window that Tessaly
   /// itself showed while the test was waiting on it.
   const std::set<std::wstring>& WindowsSeen() const { return windows_seen_; }

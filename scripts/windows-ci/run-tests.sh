@@ -1,0 +1,55 @@
+#!/bin/bash
+# run-tests.sh FOLDER: runs, natively on a hosted Windows runner, the 32-bit
+# test programs that the Linux job built (FOLDER holds them beside
+# Tessaly.exe and the stand-in editor): the service tests, the message-box
+# cases, the case with the system's own Notepad, and the checks that only
+# Windows can make. Each is a row of the job's summary; a case that could
+# not run says why. Exits non-zero if any failed.
+set -uo pipefail
+here=$(dirname "$0")
+# shellcheck source=summary.sh
+. "$here/summary.sh"
+
+folder=${1:-}
+if [ -z "$folder" ] || [ ! -f "$folder/tessaly_e2e_tests.exe" ]; then
+  echo "usage: run-tests.sh FOLDER, where FOLDER holds tessaly_e2e_tests.exe" >&2
+  exit 2
+fi
+logs=${RUNNER_TEMP:-${TMPDIR:-/tmp}}/tessaly-tests
+mkdir -p "$logs"
+failures=0
+
+# check NAME PROGRAM FILTER: one GoogleTest run, one row.
+check() {
+  local name=$1 program=$2 filter=$3 status=0 outcome
+  local log="$logs/${name//[^A-Za-z0-9]/-}.log"
+  "$folder/$program" "--gtest_filter=$filter" >"$log" 2>&1 || status=$?
+  outcome=$(gtest_outcome "$log" "$status")
+  summary_row "$name" "$outcome"
+  echo "$name: $outcome"
+  case $outcome in
+    failed*)
+      failures=$((failures + 1))
+      tr -d '\r' <"$log"
+      ;;
+  esac
+}
+
+summary_table "Tests on ${ImageOS:-this runner} (${RUNNER_NAME:-unnamed})"
+# Left out: reading in a double-byte system code page, which needs a
+# system locale of its own, and the planted link, which needs a Unix ln.
+check "Service tests" tessaly_services_tests.exe \
+  "-AnsiCodePageTest.*:ScratchFilePathTest.NeverFollowsALinkPlantedUnderItsName"
+check "Message boxes and the run-time's report" tessaly_e2e_tests.exe \
+  "MessageTest.*:RunTimeReportTest.*"
+check "Notepad shows the lines, titled after the file" tessaly_e2e_tests.exe \
+  "NotepadTest.*"
+check "Access denied on reading ends in the report" tessaly_e2e_tests.exe \
+  "WindowsOnlyTest.AnInputThatRefusesReadingEndsInTheReport"
+check "A dangling symbolic link is not found" tessaly_e2e_tests.exe \
+  "WindowsOnlyTest.ADanglingSymbolicLinkIsNotFound"
+check "System32 from the 32-bit exe (Sysnative)" tessaly_e2e_tests.exe \
+  "WindowsOnlyTest.The32BitExeReachesAFileOnlyInTheSystemFolder"
+check "Notepad comes to the front" tessaly_e2e_tests.exe \
+  "WindowsOnlyTest.NotepadComesToTheFront"
+[ "$failures" = 0 ]
