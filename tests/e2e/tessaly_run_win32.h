@@ -55,8 +55,6 @@ class TessalyRun {
 
   /// Waits for Tessaly's message box, reads it and presses OK.
   SeenBox ReadAndDismissBox();
-  /// Whether Tessaly could be started at all.
-  bool Started() const { return process_ != nullptr; }
   /// Waits for Tessaly to end and returns its exit status (or STILL_ACTIVE
   /// if it did not end in time).
   DWORD ExitStatus();
