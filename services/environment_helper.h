@@ -21,9 +21,11 @@ class EnvironmentHelper {
                                  std::int32_t user_token,
                                  std::int32_t flags) = 0;
 
-  /// Creates a new, empty file in the user's temp folder whose name starts
-  /// with `word`, is unique to this run and ends in ".txt", and returns its
-  /// full path as text. Never reuses or follows anything already there.
+  /// Creates a new, empty file in the user's temp folder whose name holds
+  /// `word`, is unique to this run and ends in ".txt", and returns its full
+  /// path as text, in a form that Notepad can open (at most MAX_PATH - 1
+  /// characters). Where a path has been resolved, the name starts with that
+  /// file's name. Never reuses or follows anything already there.
   virtual Variant ScratchFilePath(const Text& word) = 0;
 
   /// The absolute path named by a command line's argument text: spaces and
