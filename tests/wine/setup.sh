@@ -16,7 +16,15 @@ mkdir -p "$wine_dir"
 export WINEDEBUG=-all
 unset DISPLAY
 
-if [ ! -f "$wine_dir/pristine/system.reg" ]; then
+# A 64-bit prefix made while 32-bit Wine could not start has no 32-bit
+# system, and 32-bit programs fail in it ("could not load kernel32.dll").
+# Make it again once they run here.
+prefix_lacks_32_bit() {
+  [ "$1" = 64 ] && wine_can_run_32 &&
+    [ ! -f "$wine_dir/pristine/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
+if [ ! -f "$wine_dir/pristine/system.reg" ] || prefix_lacks_32_bit "$1"; then
   rm -rf "$wine_dir/pristine"
   # No Mono or Gecko: nothing here needs them, and their installers ask.
   WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX="$wine_dir/pristine" \
