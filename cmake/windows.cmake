@@ -14,6 +14,7 @@ add_library(tessaly_win32 STATIC
   services/helper_component_win32.cpp
   services/legacy_code_page_win32.cpp
   services/message_box_win32.cpp
+  services/private_security_win32.cpp
   services/program_launcher_win32.cpp
   services/scratch_files_win32.cpp
   services/scratch_sweep_win32.cpp

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "services/long_path.h"
 #include "services/scratch_name.h"
@@ -51,15 +53,30 @@ Text FullPath(const Text& path) {
 }
 
 bool Exists(const Text& full_path) {
-  return ::GetFileAttributesW(Wide(FileSystemPath(full_path))) !=
+  return ::GetFileAttributesW(FileSystemPath(full_path).get()) !=
          INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsFile(const Text& full_path) {
   const DWORD attributes =
-      ::GetFileAttributesW(Wide(FileSystemPath(full_path)));
+      ::GetFileAttributesW(FileSystemPath(full_path).get());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Whether creating a file in `folder` failed for its name: one that is
+// not valid there, too long, or, as file systems that count a name's bytes
+// say, not found in a folder that is there.
+bool NameRefused(DWORD error, const Text& folder) {
+  if (error == ERROR_INVALID_NAME || error == ERROR_FILENAME_EXCED_RANGE) {
+    return true;
+  }
+  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+    return false;
+  }
+  const DWORD attributes = ::GetFileAttributesW(FileSystemPath(folder).get());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 Text TrimBlanks(const Text& text) {
@@ -96,16 +113,23 @@ Variant Win32EnvironmentHelper::ScratchFilePath(const Text& word) {
   const std::size_t room = temp_folder.size() < kLongestPlainPath
                                ? kLongestPlainPath - temp_folder.size()
                                : 0;
+  // Where the temp folder's file system refuses a name, it is cut harder,
+  // and then the plain name is taken, which needs no room (0).
+  const std::size_t longest[] = {room, std::min(room, kShortScratchNameLength),
+                                 0};
+  std::size_t cut = 0;
   const DWORD process_id = ::GetCurrentProcessId();
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kScratchNameAttempts; ++attempt) {
     const Text path =
         temp_folder +
-        ScratchFileName(word, shown_name_, process_id, random_(), room);
+        ScratchFileName(word, shown_name_, process_id, random_(), longest[cut]);
     error = scratch_files_->Create(path);
     if (error == ERROR_SUCCESS) return PathForEditor(path);
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
-        error != ERROR_ACCESS_DENIED) {
+    if (cut + 1 < std::size(longest) && NameRefused(error, temp_folder)) {
+      ++cut;
+    } else if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+               error != ERROR_ACCESS_DENIED) {
       Fail(error, u"Hilfsdatei anlegen", path);
     }
   }
@@ -118,7 +142,7 @@ Text Win32EnvironmentHelper::PathForEditor(const Text& path) {
   // editor's title then shows a name of eight characters.
   const Text short_path = PlainPath(FromWide(CallWithGrowingBuffer(
       [&path](DWORD size, wchar_t* buffer) {
-        return ::GetShortPathNameW(Wide(FileSystemPath(path)), buffer, size);
+        return ::GetShortPathNameW(FileSystemPath(path).get(), buffer, size);
       },
       u"Hilfsdatei anlegen", path)));
   if (short_path.size() > kLongestPlainPath) {

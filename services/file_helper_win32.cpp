@@ -157,7 +157,7 @@ bool NamesNothing(DWORD error) {
 // everything so that no one else's access is in the way.
 FoundEntry FollowLink(const Text& path) {
   const UniqueHandle target = OwnHandle(::CreateFileW(
-      Wide(FileSystemPath(path)), FILE_READ_ATTRIBUTES,
+      FileSystemPath(path).get(), FILE_READ_ATTRIBUTES,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!target) return {::GetLastError(), 0};
@@ -180,7 +180,7 @@ std::int32_t Win32FileHelper::FileExists(const Text& path) {
     return 0;
   }
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExW(Wide(FileSystemPath(path)), GetFileExInfoStandard,
+  if (!::GetFileAttributesExW(FileSystemPath(path).get(), GetFileExInfoStandard,
                               &data)) {
     const DWORD error = ::GetLastError();
     if (NamesNothing(error)) return 0;
@@ -216,7 +216,7 @@ Text Win32FileHelper::ReadTextFile(const Text& path) {
   // Full sharing, so a log that another program is still writing, or about
   // to delete, can be viewed.
   UniqueHandle file = OwnHandle(::CreateFileW(
-      Wide(FileSystemPath(path)), GENERIC_READ,
+      FileSystemPath(path).get(), GENERIC_READ,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) {
@@ -335,7 +335,7 @@ void Win32FileHelper::WriteTextFile(const Text& path, const Text& text) {
   HANDLE scratch = scratch_files_ ? scratch_files_->Held(path) : nullptr;
   UniqueHandle opened;
   if (scratch == nullptr) {
-    opened = OwnHandle(::CreateFileW(Wide(FileSystemPath(path)), GENERIC_WRITE,
+    opened = OwnHandle(::CreateFileW(FileSystemPath(path).get(), GENERIC_WRITE,
                                      FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!opened) {
@@ -356,6 +356,14 @@ void Win32FileHelper::WriteTextFile(const Text& path, const Text& text) {
   if (!::SetEndOfFile(file)) {
     const DWORD error = ::GetLastError();
     Fail(error, u"Datei schreiben", path);
+  }
+  // A scratch copy is read-only once written: the editor then has the user
+  // save elsewhere, rather than into a file that a later run sweeps away.
+  if (scratch != nullptr) {
+    if (const DWORD error = SetReadOnly(scratch, true);
+        error != ERROR_SUCCESS) {
+      Fail(error, u"Datei schreiben", path);
+    }
   }
 }
 

@@ -69,4 +69,17 @@ Text ReplaceLeadingFolder(const Text& full_path, const Text& from,
   return full_path.substr(0, start) + to + full_path.substr(end);
 }
 
+UnredirectedPath PathPastRedirection(const Text& full_path,
+                                     const Text& system_folder,
+                                     const Text& native_folder) {
+  const Text native =
+      ReplaceLeadingFolder(full_path, system_folder, native_folder);
+  if (native == full_path) return {ExtendedLengthPath(full_path), false};
+  if (!full_path.starts_with(kExtendedPrefix) &&
+      native.size() <= kLongestPlainPath) {
+    return {native, false};
+  }
+  return {ExtendedLengthPath(full_path), true};
+}
+
 }  // namespace tessaly

@@ -26,6 +26,28 @@ Text LastComponent(const Text& path);
 /// where it has none.
 Text FolderOf(const Text& path);
 
+/// How a file system call reaches a path in a 32-bit process on 64-bit
+/// Windows, which redirects the system folder to the 32-bit one.
+struct UnredirectedPath {
+  Text path;
+  /// Whether the call must be made with the redirection turned off.
+  bool redirection_off;
+};
+
+/// `full_path` as a 32-bit process on 64-bit Windows gives it to file system
+/// calls, so that it means what it means to the user and to Notepad.
+/// `system_folder` is the system folder ("C:\Windows\System32"), and
+/// `native_folder` the alias that the system never redirects
+/// ("C:\Windows\Sysnative"). A plain path under the system folder goes
+/// through the alias where that fits within MAX_PATH. The alias is
+/// documented for plain paths only, so a longer path, or one given in the
+/// extended form, keeps the system folder in the extended form, for a call
+/// made with the redirection off. Any other path is as ExtendedLengthPath
+/// makes it.
+UnredirectedPath PathPastRedirection(const Text& full_path,
+                                     const Text& system_folder,
+                                     const Text& native_folder);
+
 /// `full_path` with the folder `from` at its start, as a whole component,
 /// replaced by `to`, ignoring ASCII case; a "\\?\" prefix stays. Any other
 /// path comes back as it is.

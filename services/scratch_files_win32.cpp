@@ -1,30 +1,102 @@
 #include "services/scratch_files_win32.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "services/long_path.h"
 
 namespace tessaly {
 namespace {
 
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a,
-              const BY_HANDLE_FILE_INFORMATION& b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
+// FILE_ID_INFO, which the headers declare only for builds that need
+// Windows 8.
+struct FileIdInfo {
+  ULONGLONG volume_serial_number;
+  BYTE file_id[16];
+};
+constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+
+[[noreturn]] void FailCheck(const Text& path) {
+  const DWORD error = ::GetLastError();
+  Fail(error, u"Hilfsdatei prüfen", path);
+}
+
+// Whether two handles are of one file. The 128-bit ID holds where the
+// 64-bit index need not be unique, as on ReFS; Windows 7 has only the
+// index.
+bool SameFile(HANDLE a, HANDLE b, const Text& path) {
+  FileIdInfo a_id;
+  FileIdInfo b_id;
+  if (::GetFileInformationByHandleEx(a, kFileIdInfo, &a_id, sizeof a_id) &&
+      ::GetFileInformationByHandleEx(b, kFileIdInfo, &b_id, sizeof b_id)) {
+    return a_id.volume_serial_number == b_id.volume_serial_number &&
+           std::equal(std::begin(a_id.file_id), std::end(a_id.file_id),
+                      std::begin(b_id.file_id));
+  }
+  BY_HANDLE_FILE_INFORMATION a_info;
+  BY_HANDLE_FILE_INFORMATION b_info;
+  if (!::GetFileInformationByHandle(a, &a_info)) FailCheck(path);
+  if (!::GetFileInformationByHandle(b, &b_info)) FailCheck(path);
+  return a_info.dwVolumeSerialNumber == b_info.dwVolumeSerialNumber &&
+         a_info.nFileIndexHigh == b_info.nFileIndexHigh &&
+         a_info.nFileIndexLow == b_info.nFileIndexLow;
 }
 
 }  // namespace
 
+DWORD SetReadOnly(HANDLE file, bool read_only) {
+  FILE_BASIC_INFO basic;
+  if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic,
+                                      sizeof basic)) {
+    return ::GetLastError();
+  }
+  // Times of 0 stay as they are.
+  basic.CreationTime.QuadPart = 0;
+  basic.LastAccessTime.QuadPart = 0;
+  basic.LastWriteTime.QuadPart = 0;
+  basic.ChangeTime.QuadPart = 0;
+  basic.FileAttributes = read_only
+                             ? basic.FileAttributes | FILE_ATTRIBUTE_READONLY
+                             : basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY;
+  // No attribute at all would mean "leave them as they are".
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!::SetFileInformationByHandle(file, FileBasicInfo, &basic,
+                                    sizeof basic)) {
+    return ::GetLastError();
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD RemoveOpenFile(HANDLE file) {
+  if (const DWORD error = SetReadOnly(file, false); error != ERROR_SUCCESS) {
+    return error;
+  }
+  FILE_DISPOSITION_INFO remove = {};
+  remove.DeleteFile = TRUE;
+  if (!::SetFileInformationByHandle(file, FileDispositionInfo, &remove,
+                                    sizeof remove)) {
+    const DWORD error = ::GetLastError();
+    SetReadOnly(file, true);
+    return error;
+  }
+  return ERROR_SUCCESS;
+}
+
 ScratchFiles::~ScratchFiles() { RemoveHeld(); }
 
 DWORD ScratchFiles::Create(const Text& path) {
+  if (!security_) security_ = std::make_unique<PrivateSecurity>();
   // CREATE_NEW fails on any name already there, a link included, and a
   // reparse point is never followed. Others may read it, never rename or
   // remove it; DELETE is for removing it if the run fails.
   UniqueHandle handle = OwnHandle(::CreateFileW(
-      Wide(FileSystemPath(path)), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
-      FILE_SHARE_READ, nullptr, CREATE_NEW,
+      FileSystemPath(path).get(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
+      FILE_SHARE_READ, security_->attributes(), CREATE_NEW,
       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!handle) return ::GetLastError();
+  // A name that still reaches a device: nothing is written to it, and
+  // nothing removed.
+  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) return ERROR_NOT_SUPPORTED;
   files_.push_back({path, std::move(handle)});
   return ERROR_SUCCESS;
 }
@@ -44,29 +116,16 @@ HANDLE ScratchFiles::Held(const Text& path) const {
 
 void ScratchFiles::CheckNames() const {
   for (const File& file : files_) {
-    BY_HANDLE_FILE_INFORMATION held;
-    if (!::GetFileInformationByHandle(file.handle.get(), &held)) {
-      const DWORD error = ::GetLastError();
-      Fail(error, u"Hilfsdatei prüfen", file.path);
-    }
     // Opened by name as the program will open it, following whatever is
     // there now. Attributes alone: it takes no share away from anyone.
     UniqueHandle named = OwnHandle(
-        ::CreateFileW(Wide(FileSystemPath(file.path)), FILE_READ_ATTRIBUTES,
+        ::CreateFileW(FileSystemPath(file.path).get(), FILE_READ_ATTRIBUTES,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!named) {
-      const DWORD error = ::GetLastError();
-      Fail(error, u"Hilfsdatei prüfen", file.path);
-    }
-    BY_HANDLE_FILE_INFORMATION found;
-    if (!::GetFileInformationByHandle(named.get(), &found)) {
-      const DWORD error = ::GetLastError();
-      Fail(error, u"Hilfsdatei prüfen", file.path);
-    }
+    if (!named) FailCheck(file.path);
     // Something else stands under the name: the program would be shown a
     // file that this run did not write.
-    if (!SameFile(held, found)) {
+    if (!SameFile(file.handle.get(), named.get(), file.path)) {
       Fail(ERROR_FILE_INVALID, u"Hilfsdatei prüfen", file.path);
     }
   }
@@ -83,7 +142,11 @@ std::vector<Text> ScratchFiles::HandOver() {
 void ScratchFiles::RemoveHandedOver(const std::vector<Text>& paths) noexcept {
   for (const Text& path : paths) {
     try {
-      ::DeleteFileW(Wide(FileSystemPath(path)));
+      const UniqueHandle file = OwnHandle(::CreateFileW(
+          FileSystemPath(path).get(),
+          DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, nullptr,
+          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      if (file) RemoveOpenFile(file.get());
     } catch (...) {
       // Out of memory for the path: nothing more can be done.
     }
@@ -91,14 +154,9 @@ void ScratchFiles::RemoveHandedOver(const std::vector<Text>& paths) noexcept {
 }
 
 void ScratchFiles::RemoveHeld() noexcept {
-  for (File& file : files_) {
-    // By the handle, so that it is this file that goes, whatever its name
-    // names by now.
-    FILE_DISPOSITION_INFO remove = {};
-    remove.DeleteFile = TRUE;
-    ::SetFileInformationByHandle(file.handle.get(), FileDispositionInfo,
-                                 &remove, sizeof remove);
-  }
+  // By the handle, so that it is this file that goes, whatever its name
+  // names by now.
+  for (File& file : files_) RemoveOpenFile(file.handle.get());
   files_.clear();
 }
 

@@ -3,12 +3,24 @@
 #ifndef TESSALY_SERVICES_SCRATCH_FILES_WIN32_H_
 #define TESSALY_SERVICES_SCRATCH_FILES_WIN32_H_
 
+#include <memory>
 #include <vector>
 
+#include "services/private_security_win32.h"
 #include "services/text.h"
 #include "services/win32_support_win32.h"
 
 namespace tessaly {
+
+/// Sets or clears the read-only attribute of the file open as `file`, with
+/// FILE_READ_ATTRIBUTES and FILE_WRITE_ATTRIBUTES. Returns the system's error
+/// code, 0 on success.
+DWORD SetReadOnly(HANDLE file, bool read_only);
+
+/// Removes the file open as `file`, with DELETE and the attribute rights,
+/// read-only or not: the attribute is cleared just before, and put back if
+/// the file cannot go. Returns the system's error code, 0 on success.
+DWORD RemoveOpenFile(HANDLE file);
 
 /// Holds each scratch file of this run by the handle that created it, until
 /// it is handed to the program that shows it. Meanwhile it is written only
@@ -24,7 +36,8 @@ class ScratchFiles {
   ScratchFiles& operator=(const ScratchFiles&) = delete;
 
   /// Creates a new scratch file at `path`, never opening anything already
-  /// there. Returns the system's error code, 0 on success.
+  /// there, nor anything but a file on disk, private to the user
+  /// (PrivateSecurity). Returns the system's error code, 0 on success.
   DWORD Create(const Text& path);
 
   /// From now on, the scratch file `path` goes by `other_path`, another
@@ -56,6 +69,8 @@ class ScratchFiles {
     UniqueHandle handle;
   };
   std::vector<File> files_;
+  /// Made for the first file, so that runs that make none load nothing.
+  std::unique_ptr<PrivateSecurity> security_;
 };
 
 }  // namespace tessaly

@@ -61,6 +61,34 @@ char16_t FileNameUnit(char16_t unit) {
   }
 }
 
+char16_t AsciiUpper(char16_t unit) {
+  return unit >= u'a' && unit <= u'z' ? unit - u'a' + u'A' : unit;
+}
+
+// Where a name's part before its first dot, blanks and dots after it
+// dropped, is a device's, Windows opens the device: "nul.txt" and
+// "NUL .tar.gz" are NUL, "com1.log" a serial port. Returns where that part
+// ends, or nothing for any other name.
+std::optional<std::size_t> DeviceStemEnd(const Text& name) {
+  std::size_t end = std::min(name.find(u'.'), name.size());
+  while (end > 0 && (name[end - 1] == u' ' || name[end - 1] == u'.')) --end;
+  if (end != 3 && end != 4) return std::nullopt;
+  Text stem;
+  for (std::size_t i = 0; i < end; ++i) stem += AsciiUpper(name[i]);
+  if (stem == u"CON" || stem == u"PRN" || stem == u"AUX" || stem == u"NUL") {
+    return end;
+  }
+  // COM0 to COM9 and LPT0 to LPT9, and with a superscript 1, 2 or 3.
+  const char16_t digit = end == 4 ? stem[3] : u'\0';
+  const bool port_number = (digit >= u'0' && digit <= u'9') ||
+                           digit == u'\u00B9' || digit == u'\u00B2' ||
+                           digit == u'\u00B3';
+  if (port_number && (stem.starts_with(u"COM") || stem.starts_with(u"LPT"))) {
+    return end;
+  }
+  return std::nullopt;
+}
+
 std::optional<Text> PlainWord(const Text& file_name) {
   if (file_name.size() <= kPlainSuffixLength) return std::nullopt;
   const std::size_t suffix = file_name.size() - kPlainSuffixLength;
@@ -119,8 +147,17 @@ Text ScratchFileName(const Text& word, const Text& shown_name,
   }
   if (kept == 0) return ScratchFileName(word, process_id, random);
   Text name;
-  name.reserve(kept + suffix.size());
+  name.reserve(kept + 1 + suffix.size());
   for (std::size_t i = 0; i < kept; ++i) name += FileNameUnit(shown_name[i]);
+  if (const std::optional<std::size_t> end = DeviceStemEnd(name + suffix)) {
+    // "nul.txt" becomes "nul_.txt", which names no device; the name's last
+    // character makes room where there is none.
+    name.insert(*end, 1, u'_');
+    if (name.size() + suffix.size() > limit) {
+      name.pop_back();
+      if (!name.empty() && IsHighSurrogate(name.back())) name.pop_back();
+    }
+  }
   return name + suffix;
 }
 

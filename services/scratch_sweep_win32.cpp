@@ -1,8 +1,12 @@
 // The housekeeping after a run: scratch copies of earlier runs, which their
-// editors have long let go of, are removed from the temp folder.
+// editors have long let go of, are removed from the temp folder, but only
+// those that are still as this program left them: read-only, and the
+// user's own.
+#include <memory>
 #include <optional>
 
 #include "services/long_path.h"
+#include "services/private_security_win32.h"
 #include "services/scratch_name.h"
 #include "services/service_error.h"
 #include "services/services_win32.h"
@@ -25,12 +29,42 @@ Text LongFormOf(const Text& path) {
   try {
     return PlainPath(FromWide(CallWithGrowingBuffer(
         [&path](DWORD size, wchar_t* buffer) {
-          return ::GetLongPathNameW(Wide(FileSystemPath(path)), buffer, size);
+          return ::GetLongPathNameW(FileSystemPath(path).get(), buffer, size);
         },
         u"Hilfsdateien suchen")));
   } catch (const ServiceError&) {
     return path;
   }
+}
+
+// Removes the old copy at `path` if it is one that this program wrote and
+// nobody changed since: still read-only, not written to in `max_age`, and
+// the user's own. Returns the system's error code where it could not be
+// looked at or removed, 0 otherwise; `removed` says whether it went.
+DWORD RemoveOldCopy(const Text& path, const PrivateSecurity& user,
+                    ULONGLONG now, ULONGLONG max_age, bool& removed) {
+  removed = false;
+  // Shared with nobody, so that nobody has it open meanwhile.
+  const UniqueHandle file = OwnHandle(::CreateFileW(
+      FileSystemPath(path).get(),
+      DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return ::GetLastError();
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!::GetFileInformationByHandle(file.get(), &information)) {
+    return ::GetLastError();
+  }
+  const ULONGLONG written = Ticks(information.ftLastWriteTime);
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+      (information.dwFileAttributes &
+       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+      written > now || now - written <= max_age ||
+      !user.OwnedByUser(file.get())) {
+    return ERROR_SUCCESS;
+  }
+  const DWORD error = RemoveOpenFile(file.get());
+  removed = error == ERROR_SUCCESS;
+  return error;
 }
 
 }  // namespace
@@ -63,7 +97,7 @@ std::int32_t Win32FileHelper::FinishScratchFile(const Text& scratch_path,
   const Text folder = FolderOf(given_path);
   const Text pattern = folder + u"\\*" + *word + u"*.txt";
   WIN32_FIND_DATAW found;
-  const HANDLE first = ::FindFirstFileW(Wide(FileSystemPath(pattern)), &found);
+  const HANDLE first = ::FindFirstFileW(FileSystemPath(pattern).get(), &found);
   if (first == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) {
@@ -72,13 +106,16 @@ std::int32_t Win32FileHelper::FinishScratchFile(const Text& scratch_path,
     return 0;
   }
   UniqueFindHandle search(first);
+  std::unique_ptr<PrivateSecurity> user;
   do {
     if (max_removals >= 0 && removed >= max_removals) break;
     const Text name = FromWide(found.cFileName);
     // Folders and links are not ours to remove, and neither is the copy the
-    // editor has just been given.
+    // editor has just been given. A copy that is no longer read-only was
+    // made writable, and may hold what the user saved: it is the user's.
     if ((found.dwFileAttributes &
          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0 ||
         ScratchFileWord(name) != word ||
         ::CompareStringOrdinal(Wide(name), -1, Wide(given_name), -1, TRUE) ==
             CSTR_EQUAL) {
@@ -86,11 +123,16 @@ std::int32_t Win32FileHelper::FinishScratchFile(const Text& scratch_path,
     }
     const ULONGLONG written = Ticks(found.ftLastWriteTime);
     if (written > now || now - written <= max_age) continue;
-    const Text path = folder + u'\\' + name;
-    if (::DeleteFileW(Wide(FileSystemPath(path)))) {
-      ++removed;
-    } else {
-      const DWORD error = ::GetLastError();
+    bool gone = false;
+    DWORD error = ERROR_SUCCESS;
+    try {
+      if (!user) user = std::make_unique<PrivateSecurity>();
+      error = RemoveOldCopy(folder + u'\\' + name, *user, now, max_age, gone);
+    } catch (const ServiceError& failed) {
+      error = failed.system_code();
+    }
+    if (gone) ++removed;
+    if (error != ERROR_SUCCESS) {
       failure = FromWide(DescribeFailure(L"Hilfsdatei entfernen", error));
     }
   } while (::FindNextFileW(search.get(), &found));

@@ -35,21 +35,38 @@ bool SystemFolderIsRedirected() {
 
 }  // namespace
 
-Text FileSystemPath(const Text& path) {
-  if (!SystemFolderIsRedirected()) return ExtendedLengthPath(path);
+FileSystemPath::FileSystemPath(const Text& path) {
   wchar_t system[MAX_PATH];
   wchar_t windows[MAX_PATH];
-  const UINT system_length = ::GetSystemDirectoryW(system, MAX_PATH);
+  const UINT system_length =
+      SystemFolderIsRedirected() ? ::GetSystemDirectoryW(system, MAX_PATH) : 0;
   const UINT windows_length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
   if (system_length == 0 || system_length >= MAX_PATH || windows_length == 0 ||
       windows_length >= MAX_PATH) {
-    return ExtendedLengthPath(path);
+    path_ = ExtendedLengthPath(path);
+    return;
   }
   Text native = FromWide(std::wstring_view(windows, windows_length));
   if (!native.empty() && native.back() != u'\\') native += u'\\';
   native += u"Sysnative";
-  return ExtendedLengthPath(ReplaceLeadingFolder(
-      path, FromWide(std::wstring_view(system, system_length)), native));
+  UnredirectedPath unredirected = PathPastRedirection(
+      path, FromWide(std::wstring_view(system, system_length)), native);
+  path_ = std::move(unredirected.path);
+  if (unredirected.redirection_off) {
+    if (!::Wow64DisableWow64FsRedirection(&redirection_)) {
+      const DWORD error = ::GetLastError();
+      Fail(error, u"Systemordner erreichen", path);
+    }
+    redirection_off_ = true;
+  }
+}
+
+FileSystemPath::~FileSystemPath() {
+  if (!redirection_off_) return;
+  // The call's own error code is still to be read.
+  const DWORD error = ::GetLastError();
+  ::Wow64RevertWow64FsRedirection(redirection_);
+  ::SetLastError(error);
 }
 
 std::wstring DescribeFailure(std::wstring_view operation, DWORD error) {

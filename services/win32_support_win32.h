@@ -54,12 +54,29 @@ std::wstring DescribeFailure(std::wstring_view operation, DWORD error);
 [[noreturn]] void Fail(DWORD error, std::u16string_view operation,
                        const Text& subject = Text());
 
-/// The path that file system calls are given for the full path `path`. In a
-/// 32-bit process on 64-bit Windows, the system folder is reached through
-/// "Sysnative": the system would otherwise redirect it to the 32-bit one, and
-/// show this program other files than its user and Notepad see under the
-/// same name. Past MAX_PATH, the path takes the extended form.
-Text FileSystemPath(const Text& path);
+/// The path that one file system call is given for the full path `path`:
+/// past MAX_PATH, the extended form. In a 32-bit process on 64-bit Windows,
+/// the system would redirect its own folder to the 32-bit one, and show
+/// this program other files than its user and Notepad see under the same
+/// name: the folder is reached through "Sysnative", or where that cannot be
+/// (PathPastRedirection), with the redirection turned off while this object
+/// lives. So make it in the call's arguments, as in
+/// `CreateFileW(FileSystemPath(path).get(), ...)`, and nothing else, no DLL
+/// above all, is loaded meanwhile.
+class FileSystemPath {
+ public:
+  explicit FileSystemPath(const Text& path);
+  ~FileSystemPath();
+  FileSystemPath(const FileSystemPath&) = delete;
+  FileSystemPath& operator=(const FileSystemPath&) = delete;
+
+  const wchar_t* get() const { return Wide(path_); }
+
+ private:
+  Text path_;
+  bool redirection_off_ = false;
+  void* redirection_ = nullptr;
+};
 
 /// Calls an API of the GetTempPathW kind: given the buffer's size it returns
 /// the length written, or the size needed when the buffer is too small, or 0

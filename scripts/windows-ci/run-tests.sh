@@ -50,6 +50,12 @@ check "A dangling symbolic link is not found" tessaly_e2e_tests.exe \
   "WindowsOnlyTest.ADanglingSymbolicLinkIsNotFound"
 check "System32 from the 32-bit exe (Sysnative)" tessaly_e2e_tests.exe \
   "WindowsOnlyTest.The32BitExeReachesAFileOnlyInTheSystemFolder"
+check "Files named as devices (nul.txt, lpt1.log) are shown" \
+  tessaly_e2e_tests.exe "WindowsOnlyTest.FilesNamedAsDevicesAreShown"
+check "The copy's owner and protected DACL" tessaly_e2e_tests.exe \
+  "WindowsOnlyTest.ACopyIsTheUsersAlone"
+check "Another owner's old copy is not swept" tessaly_e2e_tests.exe \
+  "WindowsOnlyTest.AnotherOwnersOldCopyIsNotSwept"
 check "Notepad comes to the front" tessaly_e2e_tests.exe \
   "WindowsOnlyTest.NotepadComesToTheFront"
 [ "$failures" = 0 ]

@@ -73,9 +73,7 @@ void Unchanged::Check() const {
 }
 
 EditorRunTest::~EditorRunTest() {
-  for (const std::wstring& scratch : scratch_files_) {
-    ::DeleteFileW(scratch.c_str());
-  }
+  for (const std::wstring& scratch : scratch_files_) RemoveFile(scratch);
 }
 
 std::string EditorRunTest::RunAndReadCopy(const std::wstring& argument,
@@ -92,6 +90,10 @@ std::string EditorRunTest::RunAndReadCopy(const std::wstring& argument,
   }
   EXPECT_EQ(ReadBytes(starts[0].scratch), starts[0].copy)
       << "the scratch copy changed after the editor got it";
+  EXPECT_NE(
+      ::GetFileAttributesW(starts[0].scratch.c_str()) & FILE_ATTRIBUTE_READONLY,
+      0u)
+      << "the copy is not read-only";
   last_start_ = starts[0];
   return starts[0].copy;
 }

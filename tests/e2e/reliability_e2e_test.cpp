@@ -57,14 +57,25 @@ TEST_F(ReliabilityTest, HardPathsAndResistingFilesStillWork) {
   const std::wstring long_path = deep + L"\\notes.txt";
   const std::wstring read_only = files_ / L"read-only.txt";
   const std::wstring plain = files_ / L"plain.txt";
+  // Named as devices are, reachable only in the extended form.
+  const std::wstring nul = L"\\\\?\\" + (files_ / L"nul.txt");
+  const std::wstring con = L"\\\\?\\" + (files_ / L"con.log");
+  // 235 bytes of UTF-8: with " (Tessaly 12345678).txt" too long for ext4.
+  const std::wstring japanese = std::wstring(77, L'\u3042');
+  const std::wstring long_japanese = files_ / (japanese + L".txt");
   const struct {
     std::wstring path;
     std::wstring argument;
+    std::wstring copy_start;
   } cases[] = {
-      {non_latin, Quoted(non_latin)},
-      {long_path, Quoted(long_path)},
-      {read_only, Quoted(read_only)},
-      {plain, Quoted(plain) + L" and then some more words"},
+      {non_latin, Quoted(non_latin), L""},
+      {long_path, Quoted(long_path), L""},
+      {read_only, Quoted(read_only), L""},
+      {plain, Quoted(plain) + L" and then some more words", L""},
+      {nul, Quoted(nul), L"nul_.txt (Tessaly "},
+      {con, Quoted(con), L"con_.log (Tessaly "},
+      {long_japanese, Quoted(long_japanese),
+       japanese.substr(0, 40) + L" (Tessaly "},
   };
   for (const auto& c : cases) WriteBytes(c.path, "one\ntwo\n");
   ASSERT_TRUE(::SetFileAttributesW(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -72,6 +83,10 @@ TEST_F(ReliabilityTest, HardPathsAndResistingFilesStillWork) {
     const Unchanged original(c.path);
     EXPECT_EQ(RunAndReadCopy(c.argument), CopyOf(u"one\r\ntwo\r\n"))
         << Narrow(c.argument);
+    const std::wstring copy =
+        last_start_.scratch.substr(last_start_.scratch.rfind(L'\\') + 1);
+    EXPECT_EQ(copy.substr(0, c.copy_start.size()), c.copy_start)
+        << Narrow(copy);
     original.Check();
   }
   EXPECT_NE(::GetFileAttributesW(read_only.c_str()) & FILE_ATTRIBUTE_READONLY,

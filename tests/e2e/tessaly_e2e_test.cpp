@@ -114,18 +114,22 @@ TEST_F(ConversionTest, OldCopiesOfBothFormsAreSweptAndNothingElse) {
   const std::wstring old_named = temp + L"old.log (Tessaly 0000abcd).txt";
   const std::wstring notes = temp + L"Tessaly notes.txt";
   const std::wstring report = temp + L"report (Tessaly).txt";
+  // A copy made writable and saved into is the user's now.
+  const std::wstring saved = temp + L"saved.log (Tessaly 0000abcd).txt";
   for (const std::wstring& path : {old_plain, old_named, notes, report}) {
     WriteBytes(path, "x");
-    SetLastWriteTime(path, HoursAgo(25));
+    AgeAsCopy(path, 25);
   }
+  WriteBytes(saved, "edited");
+  SetLastWriteTime(saved, HoursAgo(25));
   WriteBytes(files_ / L"new.log", "a\n");
   RunAndReadCopy(L'"' + (files_ / L"new.log") + L'"');
   EXPECT_FALSE(Exists(old_plain));
   EXPECT_FALSE(Exists(old_named));
-  EXPECT_TRUE(Exists(notes));
-  EXPECT_TRUE(Exists(report));
-  ::DeleteFileW(notes.c_str());
-  ::DeleteFileW(report.c_str());
+  for (const std::wstring& path : {notes, report, saved}) {
+    EXPECT_TRUE(Exists(path)) << Narrow(path);
+    RemoveFile(path);
+  }
 }
 
 }  // namespace

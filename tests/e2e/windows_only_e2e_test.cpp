@@ -1,9 +1,11 @@
 // What only Windows itself can show, run by the hosted Windows jobs: an
 // input whose access list refuses reading, a dangling symbolic link, the
-// 64-bit system folder from the 32-bit exe, and Notepad in front. Under Wine
+// 64-bit system folder from the 32-bit exe, files named as devices, the
+// copy's security and owner, and Notepad in front. Under Wine
 // each case is skipped and says why.
 #include "tests/e2e/e2e_checks_win32.h"
-// After windows.h, which it needs.
+// After windows.h, which they need.
+#include <aclapi.h>
 #include <sddl.h>
 
 namespace tessaly::testing {
@@ -14,6 +16,81 @@ std::wstring Quoted(const std::wstring& path) { return L'"' + path + L'"'; }
 bool UnderWine() {
   return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"),
                           "wine_get_version") != nullptr;
+}
+
+std::wstring SidText(PSID sid) {
+  wchar_t* text = nullptr;
+  if (!::ConvertSidToStringSidW(sid, &text)) return L"?";
+  std::wstring copied(text);
+  ::LocalFree(text);
+  return copied;
+}
+
+std::wstring UserSid() {
+  HANDLE token = nullptr;
+  ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token);
+  std::vector<void*> user(64);
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, user.data(),
+                        static_cast<DWORD>(user.size() * sizeof(void*)), &size);
+  ::CloseHandle(token);
+  return SidText(
+      static_cast<TOKEN_USER*>(static_cast<void*>(user.data()))->User.Sid);
+}
+
+// A file's owner, whether its access list is protected, and each entry's
+// type, flags, rights and SID.
+std::wstring SecurityOf(const std::wstring& path) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetNamedSecurityInfoW(
+          path.c_str(), SE_FILE_OBJECT,
+          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+          nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return L"unreadable";
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+  std::wstring told = L"owner " + SidText(owner) +
+                      (control & SE_DACL_PROTECTED ? L", protected" : L"");
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* entry = nullptr;
+    ::GetAce(dacl, i, reinterpret_cast<void**>(&entry));
+    told += (entry->Header.AceType == ACCESS_ALLOWED_ACE_TYPE ? L", allow "
+                                                              : L", other ") +
+            std::to_wstring(entry->Header.AceFlags) + L" rights " +
+            std::to_wstring(entry->Mask) + L' ' + SidText(&entry->SidStart);
+  }
+  ::LocalFree(descriptor);
+  return told;
+}
+
+struct TakenCopy {
+  std::string bytes;
+  std::wstring security;
+};
+
+// Runs Tessaly, where the real Notepad shows the copy, and reads the copy
+// whose name starts with `copy_start` back from the temp folder; removes
+// it, and ends Notepad.
+TakenCopy RunAndTakeCopy(const std::wstring& argument,
+                         const std::wstring& copy_start) {
+  TessalyRun run(argument);
+  EXPECT_EQ(run.ExitStatus(), 0u) << "a message instead of the editor";
+  EXPECT_TRUE(run.WindowsSeen().empty()) << "Tessaly showed a window";
+  TakenCopy taken;
+  const std::wstring temp = TempFolder();
+  for (const std::wstring& name :
+       ScratchFilesIn(temp.substr(0, temp.size() - 1))) {
+    if (name.rfind(copy_start, 0) != 0) continue;
+    taken.bytes = ReadBytes(temp + name);
+    taken.security = SecurityOf(temp + name);
+    RemoveFile(temp + name);
+  }
+  run.EndAll();
+  return taken;
 }
 
 class WindowsOnlyTest : public ::testing::Test {
@@ -83,21 +160,70 @@ TEST_F(WindowsOnlyTest, The32BitExeReachesAFileOnlyInTheSystemFolder) {
   ::CloseHandle(file);
   ASSERT_FALSE(Exists(std::wstring(windows) + L"\\SysWOW64\\" + name));
 
-  TessalyRun run(Quoted(named));
-  EXPECT_EQ(run.ExitStatus(), 0u) << "a message instead of the editor";
-  EXPECT_TRUE(run.WindowsSeen().empty()) << "Tessaly showed a window";
-  const std::vector<std::wstring> copies =
-      ScratchFilesIn(TempFolder().substr(0, TempFolder().size() - 1));
-  std::string copy;
-  for (const std::wstring& candidate : copies) {
-    if (candidate.rfind(name + L" (Tessaly ", 0) == 0) {
-      copy = ReadBytes(TempFolder() + candidate);
-      ::DeleteFileW((TempFolder() + candidate).c_str());
-    }
-  }
-  run.EndAll();
+  const std::string copy =
+      RunAndTakeCopy(Quoted(named), name + L" (Tessaly ").bytes;
   ::DeleteFileW(native.c_str());
   EXPECT_EQ(copy, CopyOf(u"a\r\nb"));
+}
+
+// Windows reads "nul.txt" as NUL and "lpt1.log" as a printer port: only the
+// extended form reaches such files, and their copies are named otherwise.
+TEST_F(WindowsOnlyTest, FilesNamedAsDevicesAreShown) {
+  ScopedFolder folder;
+  for (const auto& [name, copy_start] :
+       {std::pair{L"nul.txt", L"nul_.txt (Tessaly "},
+        std::pair{L"lpt1.log", L"lpt1_.log (Tessaly "}}) {
+    const std::wstring path = L"\\\\?\\" + (folder / name);
+    WriteBytes(path, "a\nb");
+    EXPECT_EQ(RunAndTakeCopy(Quoted(path), copy_start).bytes, CopyOf(u"a\r\nb"))
+        << Narrow(name);
+    RemoveFile(path);
+  }
+}
+
+// Owned by the user, also where the run is elevated, and open to nobody
+// but the user and SYSTEM, whatever the temp folder passes on.
+TEST_F(WindowsOnlyTest, ACopyIsTheUsersAlone) {
+  ScopedFolder folder;
+  WriteBytes(folder / L"private.txt", "a\nb");
+  const std::wstring user = UserSid();
+  const std::wstring full_access = L", allow 0 rights 2032127 ";
+  EXPECT_EQ(
+      RunAndTakeCopy(Quoted(folder / L"private.txt"), L"private.txt (Tessaly ")
+          .security,
+      L"owner " + user + L", protected" + full_access + user + full_access +
+          L"S-1-5-18");
+}
+
+// In a temp folder that users share, one user's run leaves the others'
+// copies alone.
+TEST_F(WindowsOnlyTest, AnotherOwnersOldCopyIsNotSwept) {
+  const std::wstring theirs =
+      TempFolder() + L"theirs.log (Tessaly 0000abcd).txt";
+  const std::wstring mine = TempFolder() + L"mine.log (Tessaly 0000abcd).txt";
+  WriteBytes(theirs, "theirs");
+  WriteBytes(mine, "mine");
+  PSID administrators = nullptr;
+  ASSERT_TRUE(::ConvertStringSidToSidW(L"BA", &administrators));
+  const DWORD given = ::SetNamedSecurityInfoW(
+      const_cast<wchar_t*>(theirs.c_str()), SE_FILE_OBJECT,
+      OWNER_SECURITY_INFORMATION, administrators, nullptr, nullptr, nullptr);
+  ::LocalFree(administrators);
+  AgeAsCopy(theirs, 25);
+  AgeAsCopy(mine, 25);
+  if (given == ERROR_SUCCESS) {
+    ScopedFolder folder;
+    WriteBytes(folder / L"sweep.txt", "a\n");
+    RunAndTakeCopy(Quoted(folder / L"sweep.txt"), L"sweep.txt (Tessaly ");
+    EXPECT_TRUE(Exists(theirs)) << "another owner's copy was swept";
+    EXPECT_FALSE(Exists(mine)) << "the sweep did not run";
+  }
+  RemoveFile(theirs);
+  RemoveFile(mine);
+  if (given != ERROR_SUCCESS) {
+    GTEST_SKIP() << "cannot give a file to Administrators (error " << given
+                 << "): not elevated";
+  }
 }
 
 LRESULT CALLBACK PlainWindow(HWND window, UINT message, WPARAM w, LPARAM l) {

@@ -71,6 +71,30 @@ TEST(ScratchNameTest, LongNamesAreCutToFitNeverInsideASurrogatePair) {
             pair + suffix);
 }
 
+// Windows opens the device for a name whose part before its first dot is a
+// device's, blanks after it dropped; without a dot, that part runs on into
+// " (Tessaly".
+TEST(ScratchNameTest, NoCopyIsNamedAsADeviceIs) {
+  const auto named = [](const Text& shown, std::size_t longest = 255) {
+    return ScratchFileName(u"Tessaly", shown, 1, 0x5F3E9B10, longest);
+  };
+  const Text suffix = u" (Tessaly 5f3e9b10).txt";
+  for (const auto& [shown, start] :
+       std::initializer_list<std::pair<Text, Text>>{
+           {u"nul.txt", u"nul_.txt"},
+           {u"CON .tar.gz", u"CON_ .tar.gz"},
+           {u"com1.c", u"com1_.c"},
+           {u"lpt\u00B3.x", u"lpt\u00B3_.x"},
+           {u"nul", u"nul"},
+           {u"nullish.txt", u"nullish.txt"},
+           {u"com10.txt", u"com10.txt"},
+           {u"comX.txt", u"comX.txt"}}) {
+    EXPECT_EQ(named(shown), start + suffix) << Printable(shown);
+  }
+  // Cut to fit, the '_' takes the place of the last whole character.
+  EXPECT_EQ(named(u"nul.\U0001F600", 29), u"nul_." + suffix);
+}
+
 TEST(ScratchNameTest, OnlyTheStrictNamedFormIsAScratchName) {
   EXPECT_EQ(ScratchFileWord(u"a (Tessaly 5F3E9B10).TXT"), Text(u"Tessaly"));
   EXPECT_EQ(ScratchFileWord(u"x (1) (Tessaly 5f3e9b10).txt"), Text(u"Tessaly"));
@@ -171,6 +195,33 @@ TEST(ReplaceLeadingFolderTest, ReplacesOnlyAWholeLeadingFolder) {
        {u"C:\\Windows\\System32x\\a", u"C:\\Windows\\SysWOW64\\a",
         u"D:\\Windows\\System32", u"C:\\Windows", u""}) {
     EXPECT_EQ(mapped(other), other) << Printable(other);
+  }
+}
+
+// In a 32-bit process on 64-bit Windows: Sysnative only in plain paths
+// that fit, the system folder's own name with redirection off otherwise.
+TEST(PathPastRedirectionTest, SysnativeOnlyWherePlainPathsFit) {
+  const Text system = u"C:\\Windows\\System32";
+  const Text native = u"C:\\Windows\\Sysnative";
+  const Text near_limit(240, u'n');
+  const Text long_name(300, u'n');
+  const struct {
+    Text path;
+    Text given;
+    bool redirection_off;
+  } cases[] = {
+      {system + u"\\a.txt", native + u"\\a.txt", false},
+      {system + u"\\" + near_limit, u"\\\\?\\" + system + u"\\" + near_limit,
+       true},
+      {u"\\\\?\\" + system + u"\\a.txt", u"\\\\?\\" + system + u"\\a.txt",
+       true},
+      {u"C:\\Users\\a.txt", u"C:\\Users\\a.txt", false},
+      {u"C:\\" + long_name, u"\\\\?\\C:\\" + long_name, false},
+  };
+  for (const auto& c : cases) {
+    const UnredirectedPath chosen = PathPastRedirection(c.path, system, native);
+    EXPECT_EQ(chosen.path, c.given) << Printable(c.path);
+    EXPECT_EQ(chosen.redirection_off, c.redirection_off) << Printable(c.path);
   }
 }
 

@@ -215,7 +215,7 @@ TEST(ScratchFilePathTest, ATempFolderPastMaxPathServesTheWholeRun) {
   temp += L'\\';
   const std::wstring old = temp + L"Tessaly-00000001-00000002.txt";
   WriteBytes(L"\\\\?\\" + old, "old");
-  SetLastWriteTime(L"\\\\?\\" + old, HoursAgo(48));
+  AgeAsCopy(L"\\\\?\\" + old, 48);
   const std::wstring previous_temp = TempFolder();
   ::SetEnvironmentVariableW(L"TMP", temp.c_str());
 

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "services/private_security_win32.h"
 #include "services/scratch_name.h"
 #include "services/service_error.h"
 #include "services/services_win32.h"
 #include "services/win32_support_win32.h"
 #include "tests/windows/test_files_win32.h"
+// After windows.h, which it needs.
+#include <sddl.h>
 
 namespace tessaly::testing {
 namespace {
@@ -200,16 +203,19 @@ TEST(FinishScratchFileTest, RemovesOnlyOurOldScratchFilesAndNeverTheGivenOne) {
   const std::wstring old_plain = plain(2);
   const std::wstring old_named = named(u"app.log", 3);
   const std::wstring young = named(u"db.log", 4);
+  // Made writable again: it may hold what the user saved.
+  const std::wstring edited = named(u"edited.log", 5);
   const std::vector<std::wstring> foreign = {
       folder / L"Tessaly-notes.txt", folder / L"Tessaly notes.txt",
-      folder / L"report (Tessaly).txt",
-      folder / L"Other-00000001-00000002.txt"};
+      folder / L"report (Tessaly).txt", folder / L"Other-00000001-00000002.txt",
+      edited};
   std::vector<std::wstring> all = {given, old_plain, old_named, young};
   all.insert(all.end(), foreign.begin(), foreign.end());
   for (const std::wstring& path : all) {
     WriteBytes(path, "x");
-    SetLastWriteTime(path, HoursAgo(path == young ? 23 : 25));
+    AgeAsCopy(path, path == young ? 23 : 25);
   }
+  ASSERT_TRUE(::SetFileAttributesW(edited.c_str(), FILE_ATTRIBUTE_NORMAL));
 
   Win32FileHelper files;
   std::int32_t removed = 0;
@@ -255,6 +261,40 @@ TEST(JudgeFoundFileTest, ALinkIsJudgedByItsTarget) {
   }
 }
 
+// Built for an elevated token, whose default owner is Administrators: the
+// copy is the user's all the same, and only the user's files count as own.
+TEST(PrivateSecurityTest, ACopyIsTheUsersAloneEvenWhenElevated) {
+  const auto sid = [](const std::wstring& text) {
+    PSID converted = nullptr;
+    EXPECT_TRUE(::ConvertStringSidToSidW(text.c_str(), &converted));
+    const auto* bytes = static_cast<const BYTE*>(converted);
+    std::vector<BYTE> copied(bytes, bytes + ::GetLengthSid(converted));
+    ::LocalFree(converted);
+    return copied;
+  };
+  const std::wstring user = L"S-1-5-21-1-2-3-1001";
+  PrivateSecurity elevated([&](TOKEN_INFORMATION_CLASS kind) {
+    return sid(kind == TokenUser ? user : L"S-1-5-32-544");
+  });
+  wchar_t* sddl = nullptr;
+  ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+      elevated.attributes()->lpSecurityDescriptor, SDDL_REVISION_1,
+      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &sddl, nullptr));
+  EXPECT_EQ(std::wstring(sddl),
+            L"O:" + user + L"D:P(A;;FA;;;" + user + L")(A;;FA;;;SY)");
+  ::LocalFree(sddl);
+
+  ScopedFolder folder;
+  WriteBytes(folder / L"mine.txt", "x");
+  const HANDLE file = ::CreateFileW(
+      (folder / L"mine.txt").c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(elevated.OwnedByUser(file));
+  EXPECT_TRUE(PrivateSecurity().OwnedByUser(file));
+  ::CloseHandle(file);
+}
+
 TEST(FinishScratchFileTest, AgeAndCountLimitsApply) {
   ScopedFolder folder;
   const auto path = [&](std::uint32_t random) {
@@ -263,7 +303,7 @@ TEST(FinishScratchFileTest, AgeAndCountLimitsApply) {
   };
   for (std::uint32_t random = 2; random <= 4; ++random) {
     WriteBytes(path(random), "x");
-    SetLastWriteTime(path(random), HoursAgo(3));
+    AgeAsCopy(path(random), 3);
   }
   Win32FileHelper files;
   std::int32_t removed = -5;

@@ -190,6 +190,16 @@ FILETIME HoursAgo(int hours) {
   return {ticks.LowPart, ticks.HighPart};
 }
 
+void AgeAsCopy(const std::wstring& path, int hours) {
+  SetLastWriteTime(path, HoursAgo(hours));
+  EXPECT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+}
+
+void RemoveFile(const std::wstring& path) {
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(path.c_str());
+}
+
 std::string LittleEndianBytes(std::u16string_view text) {
   std::string bytes;
   for (char16_t unit : text) {

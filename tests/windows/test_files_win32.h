@@ -51,6 +51,11 @@ std::wstring TempFolder();  // With its trailing backslash.
 FILETIME LastWriteTime(const std::wstring& path);
 void SetLastWriteTime(const std::wstring& path, FILETIME time);
 FILETIME HoursAgo(int hours);
+/// Makes `path` a copy as Tessaly leaves it, read-only, last written
+/// `hours` ago.
+void AgeAsCopy(const std::wstring& path, int hours);
+/// Removes a file, read-only or not.
+void RemoveFile(const std::wstring& path);
 
 /// Starts `command_line`, whose first word is a Unix program such as
 /// "/bin/ln", in `folder`, as Wine starts Unix programs. Does not wait: the
