@@ -6,9 +6,22 @@
 
 summary_file() { printf '%s' "${GITHUB_STEP_SUMMARY:-/dev/stdout}"; }
 
+# summary_write FORMAT ARGS...: to the summary and, where
+# TESSALY_CI_SUMMARY names a file, to that too, which the workflow keeps
+# with the logs.
+summary_write() {
+  # shellcheck disable=SC2059  # The format is the callers'.
+  printf "$@" >>"$(summary_file)"
+  if [ -n "${TESSALY_CI_SUMMARY:-}" ]; then
+    mkdir -p "$(dirname "$TESSALY_CI_SUMMARY")"
+    # shellcheck disable=SC2059
+    printf "$@" >>"$TESSALY_CI_SUMMARY"
+  fi
+}
+
 # summary_table TITLE
 summary_table() {
-  printf '\n### %s\n\n| Check | Result |\n|---|---|\n' "$1" >>"$(summary_file)"
+  summary_write '\n### %s\n\n| Check | Result |\n|---|---|\n' "$1"
 }
 
 # summary_row CHECK RESULT: RESULT begins "passed", "failed", "skipped" or
@@ -17,7 +30,7 @@ summary_row() {
   local result=${2//$'\r'/}
   result=${result//$'\n'/ }
   result=${result//|/\\|}
-  printf '| %s | %s |\n' "$1" "$result" >>"$(summary_file)"
+  summary_write '| %s | %s |\n' "$1" "$result"
 }
 
 # gtest_outcome LOG STATUS: how a GoogleTest run whose output is in LOG and

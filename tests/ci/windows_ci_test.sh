@@ -1,9 +1,12 @@
 #!/bin/bash
 # What Linux can check of the hosted Windows workflow: actionlint on the
 # workflow, shellcheck on its scripts, their argument handling, the
-# summary rows they write from GoogleTest's output, and the gathering of
-# the files that the Windows jobs run (from BUILD, the 32-bit build).
+# summary rows they write from GoogleTest's output, the gathering of the
+# files that the Windows jobs run (from BUILD, the 32-bit build), and both
+# scripts run end to end against stand-ins for the Windows commands.
 #   windows_ci_test.sh BUILD
+# The stand-ins' code below stands in single quotes, to expand when they run.
+# shellcheck disable=SC2016
 set -uo pipefail
 cd "$(dirname "$0")/../.." || exit 2
 build=${1:-build/windows}
@@ -56,6 +59,106 @@ for file in Tessaly.exe tessaly_services_tests.exe tessaly_e2e_tests.exe \
   check "gathered: $file" test -f "$work/gathered/$file"
 done
 check "gathered: the older packages" test -f "$work/gathered/older/Tessaly-0.9-win32.msi"
+
+# Both scripts end to end, against stand-ins that answer as Windows would:
+# msiexec, reg, schtasks, cygpath and smoke keep what is installed in
+# files under $world; a stand-in test program passes a filter only where
+# the sources hold a test it names. A stand-in that exits 1603 reaches the
+# shell as 67, as msiexec does Git Bash.
+world=$work/world
+mkdir -p "$world/bin" "$world/wix/bin" "$world/tasks" "$world/programs"
+stub() { printf '#!/bin/bash\n%s\n' "$2" >"$1" && chmod +x "$1"; }
+stub "$world/bin/cygpath" 'case $1$2 in -u-F) echo "$WORLD/pf" ;; *) echo "${!#}" ;; esac'
+stub "$world/bin/msiexec" '
+action=$1 package=$(basename "$2") all_users="" log=/dev/null
+while [ $# -gt 0 ]; do
+  case $1 in /l\*v) log=$2 ;; ALLUSERS=1) all_users=1 ;; esac
+  shift
+done
+case $package in
+  *peruser*) kind=user folder=$LOCALAPPDATA/Programs/Brevinor ;;
+  older*) kind=machine version=0 folder=$WORLD/pf/Brevinor ;;
+  *) kind=machine version=1 folder=$WORLD/pf/Brevinor ;;
+esac
+end() {
+  printf "MSI (s): Installation success or error status: %s.\r\n" "$1" |
+    iconv -t UTF-16LE >"$log"
+  exit "$1"
+}
+if [ "$action" = /x ]; then rm -rf "$folder" "$WORLD/$kind" "$APPDATA"; end 0; fi
+[ -n "$all_users" ] && end 1603
+[ "$(cat "$WORLD/$kind" 2>/dev/null || echo 0)" -gt "${version:-0}" ] &&
+  end "${REFUSAL_CODE:-1603}"
+mkdir -p "$folder" && cp "$FILES/Tessaly.exe" "$folder/"
+echo "${version:-1}" >"$WORLD/$kind"
+if [ $kind = user ]; then
+  mkdir -p "$APPDATA/Microsoft/Windows/SendTo" && touch "$_/Brevinor.lnk"
+fi
+end 0'
+stub "$world/bin/reg" '
+case $2 in
+  *Uninstall) [ -f "$WORLD/machine" ] && echo "    DisplayName    REG_SZ    Brevinor" ;;
+  HKLM*Brevinor) [ -f "$WORLD/machine" ] ;;
+  HKCU*) [ -f "$WORLD/user" ] ;;
+  *) exit 1 ;;
+esac'
+stub "$world/bin/schtasks" '
+task=$WORLD/tasks/$3
+case $1 in
+  /create) printf "%s\n" "${13}" >"$task" ;;
+  /run) set -f; code=0; $(cat "$task") || code=$?; echo $code >"$task.result" ;;
+  /query) printf "Status: Ready\r\nLast Result: %s\r\n" "$(cat "$task.result")" ;;
+esac'
+stub "$world/wix/bin/smoke.exe" '
+[[ $* == *peruser* && $* != *-sice:ICE91* ]] || exit 0
+echo "Tessaly-peruser.msi : warning LGHT1076 : ICE91: per-user folder"; exit 1'
+for program in tessaly_services_tests tessaly_e2e_tests; do
+  stub "$world/programs/$program.exe" '
+set -f
+wanted=${1#--gtest_filter=}
+wanted=${wanted%%-*}
+ran=0
+[ -z "$wanted" ] && ran=1  # Only exclusions: every other test runs.
+for name in ${wanted//:/ }; do
+  name=${name//\*/[A-Za-z0-9]*}
+  grep -qrE "TEST(_F)?\\(${name%%.*}, ${name#*.}\\)" '"$PWD"'/tests &&
+    ran=$((ran + 1))
+done
+printf "[  PASSED  ] %s tests.\r\n" $ran'
+done
+cp "$work/gathered/Tessaly.exe" "$world/programs/"
+# stubbed SCRIPT LOGS: runs a script in that world, its summary in LOGS.
+stubbed() {
+  (export PATH="$world/bin:$PATH" WORLD=$world FILES=$work/gathered \
+    WIX=$world/wix/ LOCALAPPDATA=$world/local APPDATA=$world/roaming \
+    WINDIR=$world/windows TESSALY_CI_WORK=$2 RUNNER_TEMP=$2 \
+    GITHUB_STEP_SUMMARY=$2/summary
+  rm -f "$world/machine" "$world/user"
+  bash "scripts/windows-ci/$1" "${@:3}" >"$2.out" 2>&1)
+}
+# rows LOGS: how many rows the summary has, and how many passed.
+rows() {
+  local all heads
+  all=$(grep -c '^| ' "$1/summary")
+  heads=$(grep -c '^| Check | Result |$' "$1/summary")
+  echo "$((all - heads)) $(grep -c ' | passed |$' "$1/summary")"
+}
+calls() { grep -cE "^ *(check|msiexec_row) \"" "scripts/windows-ci/$1"; }
+
+check "run-tests.sh against the stand-ins" stubbed run-tests.sh "$work/tests" \
+  "$world/programs"
+check "run-tests.sh: every row, every row passed" test "$(rows "$work/tests")" = \
+  "$(calls run-tests.sh) $(calls run-tests.sh)"
+check "packages.sh against the stand-ins" stubbed packages.sh "$work/ok" \
+  "$work/gathered"
+packages_rows=$(($(calls packages.sh) + 2))  # and the two ICE rows
+check "packages.sh: every row, every row passed" test "$(rows "$work/ok")" = \
+  "$packages_rows $packages_rows"
+check "packages.sh: one msiexec log per row, named after it" test -s \
+  "$work/ok/logs/per-machine-the-older-version-is-refused.log"
+REFUSAL_CODE=1602 stubbed packages.sh "$work/wrong" "$work/gathered"
+check "packages.sh: a refusal with another code than 1603 fails" grep -q \
+  '^| per machine: the older version is refused | failed |$' "$work/wrong/summary"
 
 echo "Windows CI checks: $passed passed, $failed failed"
 [ "$failed" = 0 ]

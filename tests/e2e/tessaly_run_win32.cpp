@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <memory>
 
+#include "tests/windows/test_files_win32.h"
+
 namespace tessaly::testing {
 namespace {
 
 constexpr DWORD kBoxTimeoutMilliseconds = 20000;
-constexpr int kMessageBoxTextId = 0xFFFF;
-constexpr int kMessageBoxIconId = 1088;
 
 struct BoxSearch {
   DWORD process_id;
@@ -61,23 +61,42 @@ BOOL CALLBACK CollectButton(HWND child, LPARAM parameter) {
   return TRUE;
 }
 
-// 32-bit pixels of a rectangle of the screen, or of an icon drawn on a
-// plain background of the given colour.
-std::vector<COLORREF> Pixels(HDC source, int x, int y, int width, int height,
-                             HICON icon, COLORREF background) {
+// A message box's parts are found by class and style, never by their IDs,
+// which differ between Windows and Wine: the icon is the visible static
+// control of the SS_ICON type, the text the visible static control of
+// another type that holds text.
+struct BoxParts {
+  HWND icon = nullptr;
+  HWND text = nullptr;
+};
+
+BOOL CALLBACK FindPart(HWND child, LPARAM parameter) {
+  auto* parts = reinterpret_cast<BoxParts*>(parameter);
+  wchar_t class_name[16] = {};
+  ::GetClassNameW(child, class_name, 16);
+  if (::lstrcmpiW(class_name, L"Static") != 0 || !::IsWindowVisible(child)) {
+    return TRUE;
+  }
+  const LONG_PTR type = ::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK;
+  if (type == SS_ICON) {
+    parts->icon = child;
+  } else if (::GetWindowTextLengthW(child) > 0) {
+    parts->text = child;
+  }
+  return TRUE;
+}
+
+// 32-bit pixels of what `paint` draws into a memory bitmap of the size of
+// an icon; empty where it drew nothing.
+template <typename Paint>
+std::vector<COLORREF> Pixels(Paint paint) {
+  const int width = ::GetSystemMetrics(SM_CXICON);
+  const int height = ::GetSystemMetrics(SM_CYICON);
   HDC screen = ::GetDC(nullptr);
   HDC memory = ::CreateCompatibleDC(screen);
   HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ previous = ::SelectObject(memory, bitmap);
-  if (icon != nullptr) {
-    HBRUSH brush = ::CreateSolidBrush(background);
-    RECT all = {0, 0, width, height};
-    ::FillRect(memory, &all, brush);
-    ::DeleteObject(brush);
-    ::DrawIconEx(memory, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
-  } else {
-    ::BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-  }
+  const bool painted = paint(memory, screen, width, height);
   ::SelectObject(memory, previous);
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -91,7 +110,33 @@ std::vector<COLORREF> Pixels(HDC source, int x, int y, int width, int height,
   ::DeleteObject(bitmap);
   ::DeleteDC(memory);
   ::ReleaseDC(nullptr, screen);
+  if (!painted) pixels.clear();
   return pixels;
+}
+
+// An icon drawn on a plain background.
+std::vector<COLORREF> Drawn(HICON icon, COLORREF background) {
+  return Pixels([&](HDC memory, HDC, int width, int height) {
+    HBRUSH brush = ::CreateSolidBrush(background);
+    RECT all = {0, 0, width, height};
+    ::FillRect(memory, &all, brush);
+    ::DeleteObject(brush);
+    return ::DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr,
+                        DI_NORMAL) != FALSE;
+  });
+}
+
+// The control as it shows on the screen.
+std::vector<COLORREF> OnScreen(HWND control) {
+  ::RedrawWindow(::GetParent(control), nullptr, nullptr,
+                 RDW_UPDATENOW | RDW_ALLCHILDREN);
+  ::Sleep(300);  // Let it paint.
+  RECT area;
+  ::GetWindowRect(control, &area);
+  return Pixels([&](HDC memory, HDC screen, int width, int height) {
+    return ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top,
+                    SRCCOPY) != FALSE;
+  });
 }
 
 int Distance(COLORREF a, COLORREF b) {
@@ -100,24 +145,22 @@ int Distance(COLORREF a, COLORREF b) {
          std::abs(int(GetBValue(a)) - int(GetBValue(b)));
 }
 
-// Icon handles mean nothing across processes, so the icon on screen is
-// compared, pixel by pixel, with each system icon drawn here.
-BoxIcon ClassifyIcon(HWND box) {
-  HWND icon_control = ::GetDlgItem(box, kMessageBoxIconId);
-  // The handle's value means nothing here, but whether there is one does.
-  if (icon_control == nullptr || !::IsWindowVisible(icon_control) ||
-      ::SendMessageW(icon_control, STM_GETICON, 0, 0) == 0) {
-    return BoxIcon::kNone;
+// The box's own icon, taken from its control and drawn here, next to each
+// system icon drawn the same way: nothing is read off the screen, which
+// another window may cover. Wine keeps icons per process, so there the
+// box's cannot be drawn here, and the control is read off the screen, which
+// under Xvfb nothing covers.
+BoxIcon ClassifyIcon(HWND icon_control) {
+  const auto icon = reinterpret_cast<HICON>(
+      icon_control ? ::SendMessageW(icon_control, STM_GETICON, 0, 0) : 0);
+  if (icon == nullptr) return BoxIcon::kNone;
+  COLORREF background = RGB(0x12, 0x34, 0x56);
+  std::vector<COLORREF> shown = Drawn(icon, background);
+  if (shown.empty()) {
+    shown = OnScreen(icon_control);
+    if (shown.empty()) return BoxIcon::kUnknown;
+    background = shown[0];
   }
-  RECT area;
-  ::GetWindowRect(icon_control, &area);
-  const int width = ::GetSystemMetrics(SM_CXICON);
-  const int height = ::GetSystemMetrics(SM_CYICON);
-  HDC screen = ::GetDC(nullptr);
-  const std::vector<COLORREF> shown =
-      Pixels(screen, area.left, area.top, width, height, nullptr, 0);
-  ::ReleaseDC(nullptr, screen);
-  const COLORREF background = shown[0];
   if (std::all_of(shown.begin(), shown.end(),
                   [&](COLORREF pixel) { return pixel == background; })) {
     return BoxIcon::kNone;
@@ -133,13 +176,12 @@ BoxIcon ClassifyIcon(HWND box) {
   std::size_t fewest_different = shown.size() / 20;  // At most 5% off.
   for (const auto& candidate : candidates) {
     const std::vector<COLORREF> drawn =
-        Pixels(nullptr, 0, 0, width, height, ::LoadIconW(nullptr, candidate.id),
-               background);
+        Drawn(::LoadIconW(nullptr, candidate.id), background);
     std::size_t different = 0;
-    for (std::size_t i = 0; i < shown.size(); ++i) {
+    for (std::size_t i = 0; i < shown.size() && i < drawn.size(); ++i) {
       if (Distance(shown[i], drawn[i]) > 48) ++different;
     }
-    if (different <= fewest_different) {
+    if (drawn.size() == shown.size() && different <= fewest_different) {
       fewest_different = different;
       best = candidate.icon;
     }
@@ -190,15 +232,11 @@ TessalyRun::TessalyRun(const std::wstring& argument_text,
       given_exe.empty() ? BuildFolder() + L"\\Tessaly.exe" : given_exe;
   std::wstring command_line = L'"' + exe + L'"';
   if (!argument_text.empty()) command_line += L' ' + argument_text;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   job_ = ::CreateJobObjectW(nullptr, nullptr);
-  if (!::CreateProcessW(
-          exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-          CREATE_SUSPENDED, nullptr,
-          current_folder.empty() ? nullptr : current_folder.c_str(), &startup,
-          &process)) {
+  if (!StartProcess(exe, command_line, CREATE_SUSPENDED,
+                    current_folder.empty() ? nullptr : current_folder.c_str(),
+                    process)) {
     ADD_FAILURE() << "cannot start Tessaly.exe: " << ::GetLastError();
     return;
   }
@@ -231,22 +269,16 @@ SeenBox TessalyRun::ReadAndDismissBox() {
   NoteWindows();
   HWND box = search.found;
   seen.found = true;
-  ::Sleep(300);  // Let it paint before its icon is read off the screen.
-  ::RedrawWindow(box, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 
   wchar_t caption[256] = {};
   ::GetWindowTextW(box, caption, 256);
   seen.caption = caption;
-  HWND text_control = ::GetDlgItem(box, kMessageBoxTextId);
-  const LRESULT length = ::SendMessageW(text_control, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  ::SendMessageW(text_control, WM_GETTEXT, text.size(),
-                 reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(length));
-  seen.text = text;
+  BoxParts parts;
+  ::EnumChildWindows(box, FindPart, reinterpret_cast<LPARAM>(&parts));
+  if (parts.text != nullptr) seen.text = WindowText(parts.text);
   ::EnumChildWindows(box, CollectButton,
                      reinterpret_cast<LPARAM>(&seen.buttons));
-  seen.icon = ClassifyIcon(box);
+  seen.icon = ClassifyIcon(parts.icon);
 
   ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));

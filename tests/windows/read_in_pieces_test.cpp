@@ -176,12 +176,8 @@ class Churner {
     exe = exe.substr(0, exe.find_last_of(L'\\')) + L"\\file_churner.exe";
     std::wstring command_line = L'"' + exe + L"\" " + mode + L" \"" + path +
                                 L"\" " + std::to_wstring(milliseconds);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    EXPECT_TRUE(::CreateProcessW(exe.c_str(), command_line.data(), nullptr,
-                                 nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &process))
+    EXPECT_TRUE(StartProcess(exe, command_line, 0, nullptr, process))
         << ::GetLastError();
     ::CloseHandle(process.hThread);
     process_ = process.hProcess;

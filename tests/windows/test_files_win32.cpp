@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cwchar>
 
 namespace tessaly::testing {
@@ -30,18 +31,38 @@ void RemoveTree(const std::wstring& folder) {
 
 }  // namespace
 
+bool StartProcess(const std::wstring& program, std::wstring command_line,
+                  DWORD flags, const wchar_t* folder,
+                  PROCESS_INFORMATION& process) {
+  constexpr int kStarts = 3;
+  for (int start = 1; start <= kStarts; ++start) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr,
+                         FALSE, flags, nullptr, folder, &startup, &process)) {
+      return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || start == kStarts) {
+      ::SetLastError(error);
+      return false;
+    }
+    std::fprintf(stderr,
+                 "Wine failed to start a program (error 1359, before any of "
+                 "its code ran); starting it again (%d of %d)\n",
+                 start + 1, kStarts);
+  }
+  return false;
+}
+
 bool StartUnixProgram(const std::wstring& folder, std::wstring command_line) {
   std::wstring program =
       L"Z:" + command_line.substr(0, command_line.find(L' '));
   for (wchar_t& unit : program) {
     if (unit == L'/') unit = L'\\';
   }
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr,
-                        FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &process)) {
+  if (!StartProcess(program, command_line, 0, folder.c_str(), process)) {
     return false;
   }
   ::CloseHandle(process.hThread);

@@ -57,6 +57,16 @@ void AgeAsCopy(const std::wstring& path, int hours);
 /// Removes a file, read-only or not.
 void RemoveFile(const std::wstring& path);
 
+/// CreateProcessW for a program that a test starts, with no handles
+/// inherited. Where Wine fails the start itself (ERROR_INTERNAL_ERROR, which
+/// it gives when the new process died before any of its code ran), it is
+/// tried again, three times in all, and a line says so; a process that
+/// started is never started again. False, with the last error set, where
+/// it could not be started.
+bool StartProcess(const std::wstring& program, std::wstring command_line,
+                  DWORD flags, const wchar_t* folder,
+                  PROCESS_INFORMATION& process);
+
 /// Starts `command_line`, whose first word is a Unix program such as
 /// "/bin/ln", in `folder`, as Wine starts Unix programs. Does not wait: the
 /// handle of a Unix process does not signal its end.
