@@ -8,10 +8,13 @@ inputs, and signs it where a certificate is given:
     Tessaly-<v>-win32-peruser.msi  per-user one, which needs no elevation
     Tessaly-<v>-win32.cdx.json     the bill of materials (CycloneDX 1.6)
     SHA256SUMS                     the hashes of the four
+    winget/, scoop/                the package managers' manifests
+                                   (manifests.py), where a release URL
+                                   is given
 
     release.py --source-dir DIR --out-dir DIR --version 1.0.0
                --exe EXE --readme TXT --license TXT --icon ICO --wxs WXS
-               [--msi-only]
+               [--release-url URL] [--msi-only]
 
 THIRD-PARTY-NOTICES.txt and the runtime's part of the bill of materials
 come from the installed toolchain packages (third_party.py).
@@ -39,6 +42,7 @@ import time
 import uuid
 import zipfile
 
+import manifests
 import third_party
 
 ZIP_EPOCH = 315532800  # 1980-01-01, the earliest time a zip entry holds.
@@ -267,6 +271,9 @@ def main() -> None:
     for option in ["--source-dir", "--out-dir", "--version", "--exe",
                    "--readme", "--license", "--icon", "--wxs"]:
         parser.add_argument(option, required=True)
+    parser.add_argument("--release-url", default="",
+                        help="where the release publishes its files, for "
+                             "the winget and Scoop manifests")
     parser.add_argument("--msi-only", action="store_true",
                         help="only the two packages, unsigned, as for tests")
     args = parser.parse_args()
@@ -323,6 +330,14 @@ def main() -> None:
                 with open(path, "rb") as file:
                     digest = hashlib.sha256(file.read()).hexdigest()
                 out.write(f"{digest}  {os.path.basename(path)}\n")
+        url = args.release_url.rstrip("/")
+        if not url:
+            print("release.py: no winget or Scoop manifests, as no release "
+                  "URL is known (TESSALY_RELEASE_URL)")
+            return
+        manifests.write_winget(args.out_dir, url, args.version,
+                               [base + ".msi", base + "-peruser.msi"])
+        manifests.write_scoop(args.out_dir, url, args.version, base + ".zip")
 
 
 if __name__ == "__main__":

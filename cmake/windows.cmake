@@ -89,6 +89,22 @@ configure_file(docs/user-guide.txt "${release_text_dir}/README.txt" @ONLY
 configure_file(LICENSE "${release_text_dir}/LICENSE.txt" @ONLY
   NEWLINE_STYLE CRLF)
 set(release_base "${PROJECT_BINARY_DIR}/Tessaly-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}-win32")
+# Where the release's files are published, for the winget and Scoop
+# manifests. Left empty, it follows from a GitHub origin and the version's
+# tag; where neither gives one, no manifests are made.
+set(TESSALY_RELEASE_URL "" CACHE STRING
+  "Base URL of the release's files, for the winget and Scoop manifests")
+set(release_url "${TESSALY_RELEASE_URL}")
+if(release_url STREQUAL "")
+  execute_process(COMMAND git -C "${PROJECT_SOURCE_DIR}" remote get-url origin
+    OUTPUT_VARIABLE origin OUTPUT_STRIP_TRAILING_WHITESPACE
+    ERROR_QUIET RESULT_VARIABLE no_origin)
+  if(NOT no_origin AND origin MATCHES "github\\.com[:/]([^/]+)/([^/]+)$")
+    set(owner "${CMAKE_MATCH_1}")
+    string(REGEX REPLACE "\\.git$" "" repository "${CMAKE_MATCH_2}")
+    set(release_url "https://github.com/${owner}/${repository}/releases/download/v${PROJECT_VERSION}")
+  endif()
+endif()
 add_custom_target(package
   COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/release.py"
           --source-dir "${PROJECT_SOURCE_DIR}" --out-dir "${PROJECT_BINARY_DIR}"
@@ -97,6 +113,7 @@ add_custom_target(package
           --license "${release_text_dir}/LICENSE.txt"
           --icon "${resource_dir}/tessaly.ico"
           --wxs "${PROJECT_SOURCE_DIR}/resources/tessaly.wxs"
+          --release-url "${release_url}"
   BYPRODUCTS "${release_base}.zip" "${release_base}.msi"
              "${release_base}-peruser.msi" "${release_base}.cdx.json"
              "${PROJECT_BINARY_DIR}/SHA256SUMS"

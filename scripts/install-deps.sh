@@ -4,7 +4,8 @@
 # 64-bit Windows, GoogleTest's sources, 32-bit and 64-bit Wine, Xvfb, the
 # tools the screenshot uses, and those that build, sign and take apart
 # Windows Installer packages (wixl, msitools, faketime, osslsigncode, and
-# openssl for the test's throwaway certificates), reuse for the licensing
+# openssl for the test's throwaway certificates), PyYAML for reading the
+# winget manifests back, reuse for the licensing
 # check, shellcheck, and from the npm registry, pinned: the CycloneDX
 # validator of the bill of materials (tools/sbom-validator; it needs
 # Node.js 20.18 or later, which these machines have; Debian's own nodejs is
@@ -18,7 +19,7 @@ apt-get update -q
 apt-get install -y -q --no-install-recommends \
   cmake ninja-build g++ clang libclang-rt-14-dev python3 \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
-  googletest libbenchmark-dev time \
+  googletest libbenchmark-dev time python3-yaml \
   wine wine32:i386 wine64 \
   xvfb xdotool imagemagick \
   wixl msitools faketime osslsigncode openssl reuse shellcheck

