@@ -66,9 +66,12 @@ bool IsFile(const Text& full_path) {
 
 // Whether creating a file in `folder` failed for its name: one that is
 // not valid there, too long, or, as file systems that count a name's bytes
-// say, not found in a folder that is there.
+// say, not found in a folder that is there; or one that reached a device
+// rather than a file, which ScratchFiles refuses as not supported, and
+// Wine, for a console's name, with an invalid handle.
 bool NameRefused(DWORD error, const Text& folder) {
-  if (error == ERROR_INVALID_NAME || error == ERROR_FILENAME_EXCED_RANGE) {
+  if (error == ERROR_INVALID_NAME || error == ERROR_FILENAME_EXCED_RANGE ||
+      error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_HANDLE) {
     return true;
   }
   if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {

@@ -4,6 +4,8 @@
 #include <accctrl.h>
 #include <sddl.h>
 
+#include <utility>
+
 namespace tessaly {
 namespace {
 
@@ -64,10 +66,29 @@ std::wstring SidText(SidToStringCall sid_to_string, std::vector<BYTE>& sid) {
   return copied;
 }
 
+SECURITY_ATTRIBUTES AttributesFor(void* descriptor) {
+  SECURITY_ATTRIBUTES attributes = {};
+  attributes.nLength = sizeof attributes;
+  attributes.lpSecurityDescriptor = descriptor;
+  attributes.bInheritHandle = FALSE;
+  return attributes;
+}
+
 }  // namespace
 
-PrivateSecurity::PrivateSecurity(const TokenQuery& token)
-    : advapi_(LoadSystemLibrary(L"advapi32.dll", kOperation)) {
+bool VolumeKeepsAcls(HANDLE file) {
+  DWORD flags = 0;
+  if (!::GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr,
+                                       &flags, nullptr, 0)) {
+    return true;
+  }
+  return (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
+PrivateSecurity::PrivateSecurity(const TokenQuery& token,
+                                 VolumeQuery keeps_acls)
+    : advapi_(LoadSystemLibrary(L"advapi32.dll", kOperation)),
+      keeps_acls_(std::move(keeps_acls)) {
   user_sid_ =
       token ? token(TokenUser) : ProcessTokenSid(advapi_.get(), TokenUser);
   if (user_sid_.size() < 8) Fail(ERROR_INVALID_SID, kOperation);
@@ -75,10 +96,17 @@ PrivateSecurity::PrivateSecurity(const TokenQuery& token)
       SidText(SystemFunction<SidToStringCall>(
                   advapi_.get(), "ConvertSidToStringSidW", kOperation),
               user_sid_);
-  // Owner: the user. DACL: protected ("P"), so nothing is inherited; full
-  // access ("FA") for the user and for SYSTEM ("SY").
-  const std::wstring sddl =
-      L"O:" + user + L"D:P(A;;FA;;;" + user + L")(A;;FA;;;SY)";
+  // DACL: protected ("P"), so nothing is inherited; full access ("FA") for
+  // the user and for SYSTEM ("SY"). Owner: the user.
+  const std::wstring dacl = L"D:P(A;;FA;;;" + user + L")(A;;FA;;;SY)";
+  descriptor_ = Descriptor(L"O:" + user + dacl);
+  descriptor_without_owner_ = Descriptor(dacl);
+  attributes_ = AttributesFor(descriptor_.get());
+  attributes_without_owner_ = AttributesFor(descriptor_without_owner_.get());
+}
+
+PrivateSecurity::UniqueDescriptor PrivateSecurity::Descriptor(
+    const std::wstring& sddl) const {
   const auto string_to_descriptor = SystemFunction<StringToDescriptorCall>(
       advapi_.get(), "ConvertStringSecurityDescriptorToSecurityDescriptorW",
       kOperation);
@@ -88,10 +116,7 @@ PrivateSecurity::PrivateSecurity(const TokenQuery& token)
     const DWORD error = ::GetLastError();
     Fail(error, kOperation);
   }
-  descriptor_.reset(descriptor);
-  attributes_.nLength = sizeof attributes_;
-  attributes_.lpSecurityDescriptor = descriptor;
-  attributes_.bInheritHandle = FALSE;
+  return UniqueDescriptor(descriptor);
 }
 
 bool PrivateSecurity::OwnedByUser(HANDLE file) const {
@@ -107,6 +132,10 @@ bool PrivateSecurity::OwnedByUser(HANDLE file) const {
   const bool owned = owner != nullptr && SidBytes(owner) == user_sid_;
   ::LocalFree(descriptor);
   return owned;
+}
+
+bool PrivateSecurity::TakenForUsers(HANDLE file) const {
+  return !keeps_acls_(file) || OwnedByUser(file);
 }
 
 }  // namespace tessaly

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "services/win32_support_win32.h"
@@ -14,35 +15,63 @@ namespace tessaly {
 /// The SID that an access token holds as its TokenUser or its TokenOwner.
 using TokenQuery = std::function<std::vector<BYTE>(TOKEN_INFORMATION_CLASS)>;
 
+/// Whether the volume of the file open as `file` keeps access lists and
+/// owners (FILE_PERSISTENT_ACLS). FAT, FAT32 and exFAT keep none, and nor
+/// do some shares. True where the volume cannot be asked, so that what
+/// rests on an owner still asks for one.
+bool VolumeKeepsAcls(HANDLE file);
+
 /// The security of the scratch copies of the user a token is for. A copy is
-/// the user's alone wherever the temp folder is, and whatever the folder
-/// would pass on: the user owns it, and its access list, which inherits
-/// nothing, lets in the user and SYSTEM. The owner is the token's user,
-/// never its default owner, which in an elevated run is Administrators.
-/// ADVAPI32 is loaded for it, from the system folder.
+/// the user's alone wherever the temp folder keeps security, and whatever
+/// the folder would pass on: the user owns it, and its access list, which
+/// inherits nothing, lets in the user and SYSTEM. The owner is the token's
+/// user, never its default owner, which in an elevated run is
+/// Administrators. ADVAPI32 is loaded for it, from the system folder.
 class PrivateSecurity {
  public:
-  /// For the user of `token`; by default, of this process's token.
-  explicit PrivateSecurity(const TokenQuery& token = nullptr);
+  using VolumeQuery = std::function<bool(HANDLE file)>;
+
+  /// For the user of `token`; by default, of this process's token. Whether
+  /// a file's volume keeps owners is asked of `keeps_acls`.
+  explicit PrivateSecurity(const TokenQuery& token = nullptr,
+                           VolumeQuery keeps_acls = VolumeKeepsAcls);
   PrivateSecurity(const PrivateSecurity&) = delete;
   PrivateSecurity& operator=(const PrivateSecurity&) = delete;
 
   /// For CreateFileW: a new file with this security.
   SECURITY_ATTRIBUTES* attributes() { return &attributes_; }
 
+  /// The same access list without the owner, for a file system that
+  /// refuses the user as owner (ERROR_INVALID_OWNER), as a share reached as
+  /// another account may: the file then gets the owner the system gives it.
+  SECURITY_ATTRIBUTES* attributes_without_owner() {
+    return &attributes_without_owner_;
+  }
+
   /// Whether the file open as `file`, with READ_CONTROL, is owned by the
   /// user. False where its owner cannot be read.
   bool OwnedByUser(HANDLE file) const;
+
+  /// Whether the file open as `file` may be taken for the user's: owned by
+  /// the user, or on a volume that keeps no owners, where nobody's files
+  /// can be told apart and anyone may remove anything.
+  bool TakenForUsers(HANDLE file) const;
 
  private:
   struct LocalFreer {
     void operator()(void* memory) const { ::LocalFree(memory); }
   };
+  using UniqueDescriptor = std::unique_ptr<void, LocalFreer>;
+
+  UniqueDescriptor Descriptor(const std::wstring& sddl) const;
 
   UniqueModule advapi_;
+  VolumeQuery keeps_acls_;
   std::vector<BYTE> user_sid_;
-  std::unique_ptr<void, LocalFreer> descriptor_;
+  UniqueDescriptor descriptor_;
+  UniqueDescriptor descriptor_without_owner_;
   SECURITY_ATTRIBUTES attributes_ = {};
+  SECURITY_ATTRIBUTES attributes_without_owner_ = {};
 };
 
 }  // namespace tessaly

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "services/long_path.h"
 
@@ -82,18 +83,37 @@ DWORD RemoveOpenFile(HANDLE file) {
   return ERROR_SUCCESS;
 }
 
+HANDLE CreateNewFile(const wchar_t* path, SECURITY_ATTRIBUTES* security) {
+  // CREATE_NEW fails on any name already there, a link included, and a
+  // reparse point is never followed. Others may read it, never rename or
+  // remove it; DELETE is for removing it if the run fails.
+  return ::CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
+                       FILE_SHARE_READ, security, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                       nullptr);
+}
+
+ScratchFiles::ScratchFiles(NewFileCall create_new)
+    : create_new_(std::move(create_new)) {}
+
 ScratchFiles::~ScratchFiles() { RemoveHeld(); }
 
 DWORD ScratchFiles::Create(const Text& path) {
   if (!security_) security_ = std::make_unique<PrivateSecurity>();
-  // CREATE_NEW fails on any name already there, a link included, and a
-  // reparse point is never followed. Others may read it, never rename or
-  // remove it; DELETE is for removing it if the run fails.
-  UniqueHandle handle = OwnHandle(::CreateFileW(
-      FileSystemPath(path).get(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
-      FILE_SHARE_READ, security_->attributes(), CREATE_NEW,
-      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!handle) return ::GetLastError();
+  const auto create = [&] {
+    return OwnHandle(create_new_(FileSystemPath(path).get(),
+                                 owner_refused_
+                                     ? security_->attributes_without_owner()
+                                     : security_->attributes()));
+  };
+  UniqueHandle handle = create();
+  if (!handle) {
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_INVALID_OWNER || owner_refused_) return error;
+    owner_refused_ = true;
+    handle = create();
+    if (!handle) return ::GetLastError();
+  }
   // A name that still reaches a device: nothing is written to it, and
   // nothing removed.
   if (::GetFileType(handle.get()) != FILE_TYPE_DISK) return ERROR_NOT_SUPPORTED;

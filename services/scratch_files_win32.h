@@ -3,6 +3,7 @@
 #ifndef TESSALY_SERVICES_SCRATCH_FILES_WIN32_H_
 #define TESSALY_SERVICES_SCRATCH_FILES_WIN32_H_
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,6 +23,12 @@ DWORD SetReadOnly(HANDLE file, bool read_only);
 /// the file cannot go. Returns the system's error code, 0 on success.
 DWORD RemoveOpenFile(HANDLE file);
 
+/// Creates a new file at `path`, as ScratchFiles does, with `security`:
+/// never opening anything already there, nor following a reparse point.
+/// Returns its handle, or INVALID_HANDLE_VALUE with the error in
+/// GetLastError.
+HANDLE CreateNewFile(const wchar_t* path, SECURITY_ATTRIBUTES* security);
+
 /// Holds each scratch file of this run by the handle that created it, until
 /// it is handed to the program that shows it. Meanwhile it is written only
 /// through that handle, so a link put in its place is never written
@@ -30,14 +37,21 @@ DWORD RemoveOpenFile(HANDLE file);
 /// this object goes, was never handed on and is removed.
 class ScratchFiles {
  public:
-  ScratchFiles() = default;
+  using NewFileCall =
+      std::function<HANDLE(const wchar_t* path, SECURITY_ATTRIBUTES* security)>;
+
+  /// Files are created by `create_new`, by default CreateNewFile.
+  explicit ScratchFiles(NewFileCall create_new = CreateNewFile);
   ~ScratchFiles();
   ScratchFiles(const ScratchFiles&) = delete;
   ScratchFiles& operator=(const ScratchFiles&) = delete;
 
   /// Creates a new scratch file at `path`, never opening anything already
-  /// there, nor anything but a file on disk, private to the user
-  /// (PrivateSecurity). Returns the system's error code, 0 on success.
+  /// there, nor anything but a file on disk (ERROR_NOT_SUPPORTED), private
+  /// to the user (PrivateSecurity). Where the file system refuses the user
+  /// as its owner, this and every later file of the run get the system's
+  /// owner, with the same access list. Returns the system's error code, 0
+  /// on success.
   DWORD Create(const Text& path);
 
   /// From now on, the scratch file `path` goes by `other_path`, another
@@ -68,9 +82,11 @@ class ScratchFiles {
     Text path;
     UniqueHandle handle;
   };
+  NewFileCall create_new_;
   std::vector<File> files_;
   /// Made for the first file, so that runs that make none load nothing.
   std::unique_ptr<PrivateSecurity> security_;
+  bool owner_refused_ = false;
 };
 
 }  // namespace tessaly

@@ -67,15 +67,17 @@ char16_t AsciiUpper(char16_t unit) {
 
 // Where a name's part before its first dot, blanks and dots after it
 // dropped, is a device's, Windows opens the device: "nul.txt" and
-// "NUL .tar.gz" are NUL, "com1.log" a serial port. Returns where that part
-// ends, or nothing for any other name.
+// "NUL .tar.gz" are NUL, "com1.log" a serial port, and "conout$.log" the
+// console on Windows 8 to 10. Returns where that part ends, or nothing for
+// any other name.
 std::optional<std::size_t> DeviceStemEnd(const Text& name) {
   std::size_t end = std::min(name.find(u'.'), name.size());
   while (end > 0 && (name[end - 1] == u' ' || name[end - 1] == u'.')) --end;
-  if (end != 3 && end != 4) return std::nullopt;
+  if (end < 3 || end > 7) return std::nullopt;
   Text stem;
   for (std::size_t i = 0; i < end; ++i) stem += AsciiUpper(name[i]);
-  if (stem == u"CON" || stem == u"PRN" || stem == u"AUX" || stem == u"NUL") {
+  if (stem == u"CON" || stem == u"PRN" || stem == u"AUX" || stem == u"NUL" ||
+      stem == u"CONIN$" || stem == u"CONOUT$") {
     return end;
   }
   // COM0 to COM9 and LPT0 to LPT9, and with a superscript 1, 2 or 3.

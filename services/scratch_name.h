@@ -31,7 +31,8 @@ Text ScratchFileName(const Text& word, std::uint32_t process_id,
 /// name is at most `longest` units long; it is never cut inside a surrogate
 /// pair, and characters that no file name may hold become '_'. A name that
 /// Windows would take for a device's, as "nul.txt (Tessaly 5f3e9b10).txt"
-/// (NUL), gets a '_' after the device's part: "nul_.txt (Tessaly ...".
+/// (NUL) or "conout$.log (Tessaly ..." (the console), gets a '_' after the
+/// device's part: "nul_.txt (Tessaly ...".
 /// Where there is no shown name, or no room for even one unit of it, it is
 /// the plain name.
 Text ScratchFileName(const Text& word, const Text& shown_name,

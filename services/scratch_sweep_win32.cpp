@@ -1,7 +1,7 @@
 // The housekeeping after a run: scratch copies of earlier runs, which their
 // editors have long let go of, are removed from the temp folder, but only
-// those that are still as this program left them: read-only, and the
-// user's own.
+// those that are still as this program left them: read-only, of one name,
+// and the user's own where the volume keeps owners.
 #include <memory>
 #include <optional>
 
@@ -38,9 +38,12 @@ Text LongFormOf(const Text& path) {
 }
 
 // Removes the old copy at `path` if it is one that this program wrote and
-// nobody changed since: still read-only, not written to in `max_age`, and
-// the user's own. Returns the system's error code where it could not be
-// looked at or removed, 0 otherwise; `removed` says whether it went.
+// nobody changed since: still read-only, not written to in `max_age`, the
+// user's own, and of one name. A file of more names is another file that
+// one of them only looks like a copy: the attribute is the file's, not the
+// name's, so clearing it would leave that file writable. Returns the
+// system's error code where it could not be looked at or removed, 0
+// otherwise; `removed` says whether it went.
 DWORD RemoveOldCopy(const Text& path, const PrivateSecurity& user,
                     ULONGLONG now, ULONGLONG max_age, bool& removed) {
   removed = false;
@@ -58,8 +61,8 @@ DWORD RemoveOldCopy(const Text& path, const PrivateSecurity& user,
   if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0 ||
       (information.dwFileAttributes &
        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-      written > now || now - written <= max_age ||
-      !user.OwnedByUser(file.get())) {
+      information.nNumberOfLinks != 1 || written > now ||
+      now - written <= max_age || !user.TakenForUsers(file.get())) {
     return ERROR_SUCCESS;
   }
   const DWORD error = RemoveOpenFile(file.get());

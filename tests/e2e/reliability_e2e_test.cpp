@@ -60,6 +60,8 @@ TEST_F(ReliabilityTest, HardPathsAndResistingFilesStillWork) {
   // Named as devices are, reachable only in the extended form.
   const std::wstring nul = L"\\\\?\\" + (files_ / L"nul.txt");
   const std::wstring con = L"\\\\?\\" + (files_ / L"con.log");
+  const std::wstring conout = L"\\\\?\\" + (files_ / L"conout$.log");
+  const std::wstring conin = L"\\\\?\\" + (files_ / L"CONIN$ .txt");
   // 235 bytes of UTF-8: with " (Tessaly 12345678).txt" too long for ext4.
   const std::wstring japanese = std::wstring(77, L'\u3042');
   const std::wstring long_japanese = files_ / (japanese + L".txt");
@@ -74,6 +76,8 @@ TEST_F(ReliabilityTest, HardPathsAndResistingFilesStillWork) {
       {plain, Quoted(plain) + L" and then some more words", L""},
       {nul, Quoted(nul), L"nul_.txt (Tessaly "},
       {con, Quoted(con), L"con_.log (Tessaly "},
+      {conout, Quoted(conout), L"conout$_.log (Tessaly "},
+      {conin, Quoted(conin), L"CONIN$_ .txt (Tessaly "},
       {long_japanese, Quoted(long_japanese),
        japanese.substr(0, 40) + L" (Tessaly "},
   };

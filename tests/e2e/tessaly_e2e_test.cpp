@@ -122,11 +122,18 @@ TEST_F(ConversionTest, OldCopiesOfBothFormsAreSweptAndNothingElse) {
   }
   WriteBytes(saved, "edited");
   SetLastWriteTime(saved, HoursAgo(25));
+  // A user's read-only file with a second name that looks like an old copy.
+  const std::wstring kept = files_ / L"kept.log";
+  const std::wstring linked = temp + L"linked.log (Tessaly 0000abcd).txt";
+  WriteBytes(kept, "mine");
+  ASSERT_TRUE(::CreateHardLinkW(linked.c_str(), kept.c_str(), nullptr));
+  AgeAsCopy(kept, 25);
   WriteBytes(files_ / L"new.log", "a\n");
   RunAndReadCopy(L'"' + (files_ / L"new.log") + L'"');
   EXPECT_FALSE(Exists(old_plain));
   EXPECT_FALSE(Exists(old_named));
-  for (const std::wstring& path : {notes, report, saved}) {
+  EXPECT_NE(::GetFileAttributesW(kept.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  for (const std::wstring& path : {notes, report, saved, linked}) {
     EXPECT_TRUE(Exists(path)) << Narrow(path);
     RemoveFile(path);
   }

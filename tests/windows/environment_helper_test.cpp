@@ -202,6 +202,30 @@ TEST(ScratchFilePathTest, CopiesAreNamedAfterTheFileResolved) {
   ::DeleteFileW(path.c_str());
 }
 
+// A name that reaches a device rather than a file gives way to the next
+// form of name, as a name the file system refuses does.
+TEST(ScratchFilePathTest, ANameThatReachesADeviceGivesWayToTheNextForm) {
+  ScopedFolder folder;
+  const std::wstring shown = std::wstring(100, L'd') + L".log";
+  WriteBytes(folder / shown, "x");
+  std::vector<std::wstring> tried;
+  auto scratch_files = std::make_shared<ScratchFiles>(
+      [&](const wchar_t* path, SECURITY_ATTRIBUTES* security) {
+        tried.push_back(path);
+        if (tried.size() > 1) return CreateNewFile(path, security);
+        return ::CreateFileW(L"\\\\.\\NUL", GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+      });
+  Win32EnvironmentHelper environment(nullptr, scratch_files);
+  environment.PathFromCommandLine(T(L'"' + (folder / shown) + L'"'));
+  const std::wstring path = W(ToText(environment.ScratchFilePath(u"Tessaly")));
+  ASSERT_EQ(tried.size(), 2u);
+  EXPECT_EQ(tried[1], path);
+  EXPECT_GT(tried[0].size(), path.size());
+  EXPECT_LE(path.size() - TempFolder().size(), kShortScratchNameLength);
+  EXPECT_NE(scratch_files->Held(T(path)), nullptr);
+}
+
 // A temp folder too long for any scratch name within MAX_PATH: the editor
 // is given the short form, while creating, writing and sweeping take the
 // extended-length form.

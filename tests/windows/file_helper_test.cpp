@@ -292,7 +292,51 @@ TEST(PrivateSecurityTest, ACopyIsTheUsersAloneEvenWhenElevated) {
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(elevated.OwnedByUser(file));
   EXPECT_TRUE(PrivateSecurity().OwnedByUser(file));
+  // The temp folder keeps owners, so the owner decides; on a volume that
+  // keeps none, such as FAT, nobody's copy can be told from the user's.
+  EXPECT_TRUE(VolumeKeepsAcls(file));
+  EXPECT_FALSE(elevated.TakenForUsers(file));
+  const auto no_acls = [](HANDLE) { return false; };
+  EXPECT_TRUE(PrivateSecurity(
+                  [&](TOKEN_INFORMATION_CLASS) { return sid(user); }, no_acls)
+                  .TakenForUsers(file));
   ::CloseHandle(file);
+}
+
+// A file system that refuses the user as owner, as a share reached as
+// another account may: the copy gets the system's owner and the same
+// protected access list, for the rest of the run. No other error is.
+TEST(ScratchFilesTest, AnOwnerTheFileSystemRefusesIsLeftToTheSystem) {
+  ScopedFolder folder;
+  std::vector<bool> owner_named;
+  DWORD refusal = ERROR_INVALID_OWNER;
+  const auto refuse_owners = [&](const wchar_t* path,
+                                 SECURITY_ATTRIBUTES* security) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorOwner(security->lpSecurityDescriptor, &owner,
+                                 &defaulted);
+    ::GetSecurityDescriptorControl(security->lpSecurityDescriptor, &control,
+                                   &revision);
+    EXPECT_NE(control & SE_DACL_PROTECTED, 0);
+    owner_named.push_back(owner != nullptr);
+    if (owner == nullptr) return CreateNewFile(path, security);
+    ::SetLastError(refusal);
+    return INVALID_HANDLE_VALUE;
+  };
+  ScratchFiles run(refuse_owners);
+  EXPECT_EQ(run.Create(T(folder / L"a.txt")), DWORD{ERROR_SUCCESS});
+  EXPECT_EQ(run.Create(T(folder / L"b.txt")), DWORD{ERROR_SUCCESS});
+  EXPECT_EQ(owner_named, (std::vector<bool>{true, false, false}));
+  EXPECT_NE(run.Held(T(folder / L"b.txt")), nullptr);
+
+  refusal = ERROR_ACCESS_DENIED;
+  owner_named.clear();
+  ScratchFiles next_run(refuse_owners);
+  EXPECT_EQ(next_run.Create(T(folder / L"c.txt")), DWORD{ERROR_ACCESS_DENIED});
+  EXPECT_EQ(owner_named, std::vector<bool>{true});
 }
 
 TEST(FinishScratchFileTest, AgeAndCountLimitsApply) {
