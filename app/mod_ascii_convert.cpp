@@ -43,10 +43,10 @@ void StartEditor(const Platform& platform, EnvironmentHelper& environment,
 
 }  // namespace
 
-void Main(const Platform& platform) {
+Outcome Main(const Platform& platform) {
   if (IsBlank(platform.command_line.ArgumentText())) {
     platform.message_box.Show(kMissingArgumentMessage, MessageStyle::kWarning);
-    return;
+    return Outcome::kMissingArgument;
   }
 
   EnvironmentHelper& environment = SharedEnvironment(platform);
@@ -57,7 +57,7 @@ void Main(const Platform& platform) {
   if (files.FileExists(file_path) == 0) {
     platform.message_box.Show(kFileNotFoundMessage + Text(u"\r\n") + file_path,
                               MessageStyle::kOk);
-    return;
+    return Outcome::kFileNotFound;
   }
 
   const Text scratch_path = ToText(environment.ScratchFilePath(kScratchWord));
@@ -71,6 +71,7 @@ void Main(const Platform& platform) {
   Text failure;
   files.FinishScratchFile(scratch_path, /*max_age_hours=*/-1,
                           /*max_removals=*/-1, removed, failure);
+  return Outcome::kEditorStarted;
 }
 
 }  // namespace tessaly::ModAsciiConvert

@@ -36,11 +36,15 @@ inline constexpr char16_t kScratchWord[] = u"" TESSALY_EXE_NAME;
 inline constexpr char16_t kEditorName[] = u"\\notepad.exe";
 inline constexpr std::int32_t kCsidlWindows = 36;
 
+/// Which way a run ended, so that the process's exit status can tell a
+/// script whether the file is shown.
+enum class Outcome { kEditorStarted, kMissingArgument, kFileNotFound };
+
 /// Shows the file named on the command line in Notepad: converts its line
 /// ends into a scratch copy and starts the Windows folder's Notepad on it.
 /// Without an argument, or for a missing file, shows a message instead.
 /// Catches nothing: a ServiceError ends the run in the run-time's report.
-void Main(const Platform& platform);
+Outcome Main(const Platform& platform);
 
 /// Turns every LF into CR LF and copies everything else as it is, so a CR LF
 /// becomes CR CR LF. The result is as long as the input plus its LFs.

@@ -2,7 +2,10 @@
 """Builds the release in OUT_DIR so that its bytes depend on nothing but its
 inputs, and signs it where a certificate is given:
 
-    Tessaly-<v>-win32.zip          Tessaly.exe, README.txt, LICENSE.txt,
+    Tessaly-<v>-win32.zip          Tessaly.exe, README.txt (the user's
+                                   guide, with this release's product
+                                   codes, place and signature filled
+                                   in), LICENSE.txt,
                                    THIRD-PARTY-NOTICES.txt
     Tessaly-<v>-win32.msi          per-machine Windows Installer package
     Tessaly-<v>-win32-peruser.msi  per-user one, which needs no elevation
@@ -34,10 +37,12 @@ import argparse
 import hashlib
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
 import sys
+import textwrap
 import time
 import uuid
 import zipfile
@@ -57,6 +62,49 @@ PACKAGE_KINDS = [("", "perMachine", "HKLM"), ("-peruser", "perUser", "HKCU")]
 
 def fail(message: str) -> None:
     sys.exit(f"release.py: {message}")
+
+
+def product_code(scope: str, msi_version: str) -> str:
+    """The product code of a package of this kind and version, as wixl is
+    given it."""
+    return str(uuid.uuid5(PRODUCT_NAMESPACE,
+                          f"Tessaly {scope} {msi_version}")).upper()
+
+
+def write_guide(source: str, target: str, msi_version: str, release_url: str,
+                signed: bool) -> None:
+    """The user's guide as README.txt, with Windows line ends, and what
+    only the release knows filled in: the packages' product codes, where
+    the release is published and whether it is signed."""
+    with open(source, encoding="ascii", newline="") as file:
+        text = file.read().replace("\r\n", "\n")
+    if release_url:
+        published = ("This release's files, SHA256SUMS among them, are "
+                     "published at\n\n    " + release_url + "/")
+    else:
+        published = textwrap.fill(
+            "Take SHA256SUMS from the same place as the zip and the "
+            "packages.", 72)
+    if signed:
+        signature = ("This release is signed: Tessaly.exe and both packages "
+                     "carry a digital signature (Properties, Digital "
+                     "Signatures). Where Windows does not know its "
+                     "publisher yet, it may still ask:")
+    else:
+        signature = ("This release is not signed. An unsigned program may "
+                     "meet Windows' own checks:")
+    values = {
+        "MACHINE_PRODUCT_CODE": "{" + product_code("perMachine",
+                                                   msi_version) + "}",
+        "USER_PRODUCT_CODE": "{" + product_code("perUser", msi_version) + "}",
+        "PUBLISHED_AT": published,
+        "SIGNATURE": textwrap.fill(signature, 72),
+    }
+    text = re.sub(r"@([A-Z_]+)@", lambda m: values.get(m[1], m[0]), text)
+    if re.search(r"@[A-Z_]+@", text):
+        fail(f"{source} holds a placeholder that release.py does not fill")
+    with open(target, "w", encoding="ascii", newline="\r\n") as out:
+        out.write(text)
 
 
 def source_epoch(source_dir: str) -> int:
@@ -167,9 +215,8 @@ def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
     hold no other, then msibuild to make the exe a versioned file and to
     set a package code that follows from the inputs instead of wixl's
     random one."""
-    product_code = uuid.uuid5(PRODUCT_NAMESPACE, f"Tessaly {scope} {version}")
     defines = {"Scope": scope, "Root": root, "Version": version,
-               "ProductCode": str(product_code).upper(),
+               "ProductCode": product_code(scope, version),
                "MachinePackage": machine_package, **files}
     # By content, never by path: two build folders give one package code.
     inputs = hashlib.sha256()
@@ -288,11 +335,13 @@ def main() -> None:
     # The files as they ship, with the release's time.
     staging = os.path.join(args.out_dir, "release-files")
     os.makedirs(staging, exist_ok=True)
-    shipped = []
-    for path in [args.exe, args.readme, args.license]:
-        target = os.path.join(staging, os.path.basename(path))
-        shutil.copyfile(path, target)
-        shipped.append(target)
+    msi_version = ".".join(args.version.split(".")[:3])
+    shipped = [os.path.join(staging, name)
+               for name in ["Tessaly.exe", "README.txt", "LICENSE.txt"]]
+    shutil.copyfile(args.exe, shipped[0])
+    write_guide(args.readme, shipped[1], msi_version,
+                args.release_url.rstrip("/"), bool(signer and signer.pkcs12))
+    shutil.copyfile(args.license, shipped[2])
     # With Windows line ends, like the other texts, for Notepad.
     notices = os.path.join(staging, "THIRD-PARTY-NOTICES.txt")
     with open(notices, "w", newline="\r\n", encoding="ascii") as out:
@@ -312,7 +361,6 @@ def main() -> None:
     files = {"ExeFile": shipped[0], "ReadMeFile": shipped[1],
              "LicenseFile": shipped[2], "NoticesFile": shipped[3],
              "IconFile": icon}
-    msi_version = ".".join(args.version.split(".")[:3])
     for suffix, scope, root in PACKAGE_KINDS:
         msi = f"{base}{suffix}.msi"
         build_msi(msi, args.wxs, scope, root, msi_version, files,

@@ -84,8 +84,6 @@ target_link_options(Tessaly PRIVATE "-Wl,-Map,${link_map}")
 # signs them too where TESSALY_SIGN_PKCS12 and TESSALY_SIGN_PASSWORD are
 # set when the target is built; they are read then, never stored here.
 set(release_text_dir "${PROJECT_BINARY_DIR}/release-text")
-configure_file(docs/user-guide.txt "${release_text_dir}/README.txt" @ONLY
-  NEWLINE_STYLE CRLF)
 configure_file(LICENSE "${release_text_dir}/LICENSE.txt" @ONLY
   NEWLINE_STYLE CRLF)
 set(release_base "${PROJECT_BINARY_DIR}/Tessaly-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}-win32")
@@ -109,7 +107,7 @@ add_custom_target(package
   COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/release.py"
           --source-dir "${PROJECT_SOURCE_DIR}" --out-dir "${PROJECT_BINARY_DIR}"
           --version "${PROJECT_VERSION}" --exe "$<TARGET_FILE:Tessaly>"
-          --readme "${release_text_dir}/README.txt"
+          --readme "${PROJECT_SOURCE_DIR}/docs/user-guide.txt"
           --license "${release_text_dir}/LICENSE.txt"
           --icon "${resource_dir}/tessaly.ico"
           --wxs "${PROJECT_SOURCE_DIR}/resources/tessaly.wxs"

@@ -4,6 +4,9 @@
 # inside Xvfb, saves a screenshot of the Notepad window and prints its path.
 # Where this machine cannot run 32-bit programs (or TESSALY_WINE64_ONLY=1),
 # the 64-bit build shows the file, under 64-bit Wine, and the script says so.
+#   try.sh [FILE]     FILE through Tessaly (screenshot: notepad.png)
+#   try.sh --readme   the release zip's README.txt, opened in Notepad as a
+#                     user of the zip opens it (screenshot: user-guide.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -26,11 +29,25 @@ step() {
   echo "try.sh:   done in $((SECONDS - started)) s"
 }
 
+readme=false
+if [ "${1:-}" = --readme ]; then
+  readme=true
+  shift
+fi
 file=$(realpath -e "${1:-samples/lf-only.txt}" 2>/dev/null) ||
   { echo "try.sh: there is no file ${1:-samples/lf-only.txt}" >&2; exit 1; }
 step "Installing what is missing, from Debian's packages" install.log \
   bash scripts/build.sh --install-only
 step "Building" build.log bash scripts/build.sh
+if $readme; then
+  step "Building the release" package.log \
+    cmake --build --preset windows --target package
+  mkdir -p "$root/build/readme"
+  file="$root/build/readme/README.txt"
+  python3 -c 'import sys, zipfile
+sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("README.txt"))' \
+    "$(ls "$root"/build/windows/Tessaly-*-win32.zip)" >"$file"
+fi
 
 choose_windows_way
 if [ "$WINDOWS_WAY" = both ]; then
@@ -65,9 +82,16 @@ else
 fi
 windows_file=$("$WINE" winepath -w "$file" 2>"$logs/winepath.log") ||
   { echo "try.sh: winepath could not name $file; see $logs/winepath.log" >&2; exit 1; }
-step "Running $exe" tessaly$bits.log "$WINE" "$exe" "$windows_file"
+if $readme; then
+  step "Opening $file in Notepad" notepad$bits.log \
+    "$WINE" start notepad.exe "$windows_file"
+  shot_name=user-guide.png
+else
+  step "Running $exe" tessaly$bits.log "$WINE" "$exe" "$windows_file"
+  shot_name=notepad.png
+fi
 if ! $headless; then
-  echo "Notepad is open on a converted copy of $file"
+  echo "Notepad is open on $file$($readme || echo ", through a converted copy")"
   exit 0
 fi
 window=$(timeout 30 xdotool search --sync --onlyvisible --name 'Notepad' |
@@ -78,6 +102,6 @@ if [ -z "$window" ]; then
 fi
 sleep 1  # Let it paint.
 mkdir -p "$root/build/screenshots"
-shot="$root/build/screenshots/notepad.png"
+shot="$root/build/screenshots/$shot_name"
 step "Taking the screenshot" screenshot.log import -window "$window" "$shot"
 echo "$shot"

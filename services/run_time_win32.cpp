@@ -12,7 +12,24 @@
 namespace tessaly {
 namespace {
 
+// Exit statuses. Each message has Windows' own code for what it says,
+// which `net helpmsg` explains; the report has 1, whatever failed.
+constexpr int kExitEditorStarted = 0;
 constexpr int kExitFailureReported = 1;
+constexpr int kExitFileNotFound = ERROR_FILE_NOT_FOUND;        // 2
+constexpr int kExitMissingArgument = ERROR_INVALID_PARAMETER;  // 87
+
+int ExitStatus(ModAsciiConvert::Outcome outcome) {
+  switch (outcome) {
+    case ModAsciiConvert::Outcome::kMissingArgument:
+      return kExitMissingArgument;
+    case ModAsciiConvert::Outcome::kFileNotFound:
+      return kExitFileNotFound;
+    case ModAsciiConvert::Outcome::kEditorStarted:
+      break;
+  }
+  return kExitEditorStarted;
+}
 
 std::wstring ErrorNumber(DWORD error) {
   // HRESULTs read best in hex, plain system codes in decimal.
@@ -48,8 +65,8 @@ int RunMain() {
   std::wstring operation;
   DWORD error = ERROR_SUCCESS;
   try {
-    ModAsciiConvert::Main({command_line, message_box, component, shared});
-    return 0;
+    return ExitStatus(
+        ModAsciiConvert::Main({command_line, message_box, component, shared}));
   } catch (const ServiceError& failure) {
     operation = WideView(failure.operation());
     error = failure.system_code();

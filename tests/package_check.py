@@ -16,6 +16,8 @@ import urllib.parse
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "cmake"))
+from manifests import msi_properties  # noqa: E402
 VALIDATOR = os.path.join(HERE, "..", "tools", "sbom-validator", "validate.js")
 
 GUIDE_WIDTH = 72  # Columns; Notepad's default window shows more.
@@ -69,10 +71,19 @@ def main() -> None:
     for line in lines:
         if len(line) > GUIDE_WIDTH:
             fail(f"README.txt line longer than {GUIDE_WIDTH}: {line}")
-    if lines[:2] != ["Tessaly - show Unix text files in Notepad", "=" * 41]:
+    version = zip_name.split("-")[1]
+    title = f"Brevinor (Tessaly.exe), version {version}"
+    if lines[:2] != [title, "=" * len(title)]:
         fail(f"README.txt begins: {lines[:2]}")
     if f"certutil -hashfile {zip_name} SHA256".encode() not in guide:
         fail(f"README.txt does not say how to check {zip_name}")
+    # An administrator uninstalls and detects each package by the codes it
+    # really has.
+    for msi in released[1:3]:
+        codes = msi_properties(os.path.join(binary_dir, msi))
+        if f"msiexec /x {codes['ProductCode']} /qn".encode() not in guide or \
+                codes["UpgradeCode"].encode() not in guide:
+            fail(f"README.txt does not give {msi}'s codes: {codes}")
     check_notices(binary_dir)
     check_sbom(os.path.join(binary_dir, sbom_name),
                os.path.join(binary_dir, "release-files"))

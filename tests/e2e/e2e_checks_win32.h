@@ -15,6 +15,14 @@
 
 namespace tessaly::testing {
 
+/// Tessaly's exit statuses, as the user's guide gives them.
+enum ExitStatus : DWORD {
+  kEditorStarted = 0,
+  kReported = 1,
+  kFileNotFound = 2,
+  kMissingArgument = 87,
+};
+
 /// ASCII for failure messages; anything else becomes '?'.
 std::string Narrow(const std::wstring& text);
 

@@ -118,7 +118,7 @@ TEST(PathMessageTest, WhatIsNotOneFileOnDiskIsNotFound) {
     TessalyRun run(c.argument, folder.path());
     ExpectBox(run.ReadAndDismissBox(), L"The file was not found:\r\n" + c.shown,
               BoxIcon::kNone);
-    EXPECT_EQ(run.ExitStatus(), 0u) << Narrow(c.argument);
+    EXPECT_EQ(run.ExitStatus(), kFileNotFound) << Narrow(c.argument);
     EXPECT_EQ(run.ProcessesStarted(), 1u) << Narrow(c.argument);
   }
   original.Check();
@@ -129,7 +129,7 @@ TEST(PathMessageTest, ACommandLineOfTabsAsksForAnArgument) {
   ExpectBox(run.ReadAndDismissBox(),
             L"You must call this tool with a command line argument!",
             BoxIcon::kWarning);
-  EXPECT_EQ(run.ExitStatus(), 0u);
+  EXPECT_EQ(run.ExitStatus(), kMissingArgument);
   EXPECT_EQ(run.ProcessesStarted(), 1u);
 }
 
@@ -202,7 +202,7 @@ TEST_F(ReliabilityTest, AFileRemovedDuringTheRunEndsSoundly) {
     } else if (box.icon == BoxIcon::kNone) {
       ++not_found;
       ExpectBox(box, L"The file was not found:\r\n" + path, BoxIcon::kNone);
-      EXPECT_EQ(status, 0u);
+      EXPECT_EQ(status, kFileNotFound);
       EXPECT_TRUE(starts.empty());
     } else {
       ++reported;

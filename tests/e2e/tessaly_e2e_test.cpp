@@ -15,7 +15,7 @@ TEST(MessageTest, WithoutAnArgumentItWarnsAndStartsNothing) {
     ExpectBox(run.ReadAndDismissBox(),
               L"You must call this tool with a command line argument!",
               BoxIcon::kWarning);
-    EXPECT_EQ(run.ExitStatus(), 0u);
+    EXPECT_EQ(run.ExitStatus(), kMissingArgument);
     EXPECT_EQ(run.ProcessesStarted(), 1u);
     EXPECT_EQ(run.WindowsSeen(), std::set<std::wstring>{L"#32770"});
   }
@@ -36,7 +36,7 @@ TEST(MessageTest, MissingFileOrFolderIsNotFoundWithItsFullPath) {
     TessalyRun run(c.argument, folder.path());
     ExpectBox(run.ReadAndDismissBox(), L"The file was not found:\r\n" + c.shown,
               BoxIcon::kNone);
-    EXPECT_EQ(run.ExitStatus(), 0u);
+    EXPECT_EQ(run.ExitStatus(), kFileNotFound);
     EXPECT_EQ(run.ProcessesStarted(), 1u);
   }
 }

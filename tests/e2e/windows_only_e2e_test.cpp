@@ -134,7 +134,7 @@ TEST_F(WindowsOnlyTest, ADanglingSymbolicLinkIsNotFound) {
   TessalyRun run(Quoted(link));
   ExpectBox(run.ReadAndDismissBox(), L"The file was not found:\r\n" + link,
             BoxIcon::kNone);
-  EXPECT_EQ(run.ExitStatus(), 0u);
+  EXPECT_EQ(run.ExitStatus(), kFileNotFound);
 }
 
 // The real Notepad shows the copy; the copy itself is read back from the

@@ -30,7 +30,8 @@ const std::vector<std::string> kFullRun = {
 
 TEST(MainTest, RunsEveryStepInOrderWithItsArguments) {
   FakePlatform fakes;
-  ModAsciiConvert::Main(fakes.platform());
+  EXPECT_EQ(ModAsciiConvert::Main(fakes.platform()),
+            ModAsciiConvert::Outcome::kEditorStarted);
   EXPECT_THAT(fakes.world.log, ElementsAreArray(kFullRun));
 }
 
@@ -38,7 +39,8 @@ TEST(MainTest, BlankCommandLineWarnsAndCreatesNoHelper) {
   for (const Text blank : {u"", u" ", u"    "}) {
     FakePlatform fakes;
     fakes.world.argument_text = blank;
-    ModAsciiConvert::Main(fakes.platform());
+    EXPECT_EQ(ModAsciiConvert::Main(fakes.platform()),
+              ModAsciiConvert::Outcome::kMissingArgument);
     EXPECT_THAT(fakes.world.log,
                 ElementsAre("read command line",
                             "MessageBox(\"You must call this tool with a "
@@ -65,7 +67,8 @@ TEST(MainTest, MissingFileShowsItsResolvedPathAndDoesNothingElse) {
   fakes.world.argument_text = u"\"x.txt\" more";
   fakes.world.resolved_path = u"C:\\somewhere\\x.txt";
   fakes.world.file_exists = 0;
-  ModAsciiConvert::Main(fakes.platform());
+  EXPECT_EQ(ModAsciiConvert::Main(fakes.platform()),
+            ModAsciiConvert::Outcome::kFileNotFound);
   EXPECT_THAT(
       fakes.world.log,
       ElementsAre("read command line", "create EnvironmentHelper()",

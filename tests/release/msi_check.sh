@@ -137,8 +137,15 @@ check "the older package is refused over this one" test "$(msiexec /i "$(windows
 check "this version stays" test "$(reg_data "$uninstall\\$code" DisplayVersion)" = "$version"
 check "and its files" same "$folder/Tessaly.exe" "$files/Tessaly.exe"
 
-check "it is removed" test "$(msiexec /x "$(windows_path "$msi")")" = 0
+check "it is removed by its product code, as the guide says" test "$(msiexec /x "$code")" = 0
 check "no program folder left" test ! -e "$folder"
+check "installed into a folder of the administrator's (INSTALLFOLDER)" \
+  test "$(msiexec /i "$(windows_path "$msi")" 'INSTALLFOLDER=C:\Tools\Brevinor')" = 0
+check "the verb runs it there" test "$(reg_data "HKLM\\$verb\\command")" = \
+  '"C:\Tools\Brevinor\Tessaly.exe" "%1"'
+# Wine's msiexec then leaves the files in that folder, and removes the
+# entry and the Explorer keys; what Windows does there was not seen.
+check "and it is removed from there" test "$(msiexec /x "$code")" = 0
 check "no verb left" no_key "HKLM\\$verb"
 check "no Open with entry left" no_key "HKLM\\$open_with"
 check "no Add/Remove Programs entry left" no_key "$uninstall\\$code"
@@ -167,7 +174,7 @@ check "per user: Send To shortcut" grep -q -a -F 'Programs\Brevinor\Tessaly.exe'
 check "per user: the program kept by an HKCU value" \
   test "$(reg_data "$state\\Brevinor" Program)" = 0x1
 check "per user: entry's name" test "$(reg_data "$uninstall\\$code" DisplayName)" = Brevinor
-check "per user: it is removed" test "$(msiexec /x "$(windows_path "$per_user_msi")")" = 0
+check "per user: it is removed by its product code" test "$(msiexec /x "$code")" = 0
 check "per user: no program folder left" test ! -e "$folder"
 check "per user: no Send To shortcut left" test ! -e "$send_to"
 check "per user: no verb left" no_key "HKCU\\$verb"
