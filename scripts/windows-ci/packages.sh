@@ -69,7 +69,7 @@ msiexec_run() {
   log="$logs/$name.log"
   shift
   code=0
-  msiexec "$@" /qn /l*v "$(win "$log")" || code=$?
+  msiexec "$@" /qn '/l*v' "$(win "$log")" || code=$?
 }
 # msiexec_row ROW installs|refuses ARGS...: one row, an msiexec call.
 msiexec_row() { check "$1" "$2" "$1" "${@:3}"; }
@@ -99,8 +99,8 @@ send_to="$(cygpath -u "$APPDATA")/Microsoft/Windows/SendTo/Brevinor.lnk"
 
 summary_table "Packages on ${ImageOS:-this runner}"
 
-# ICE validation needs the Windows Installer service; what smoke.exe says
-# when it cannot reach it goes into the summary as it is.
+# ICE validation needs the Windows Installer service; where smoke.exe
+# cannot reach it (SMOK0217), the row says "not run".
 smoke=""
 [ -n "${WIX:-}" ] && smoke="$(cygpath -u "$WIX")bin/smoke.exe"
 for package in "$msi" "$per_user_msi"; do
@@ -119,6 +119,9 @@ for package in "$msi" "$per_user_msi"; do
   code=$?
   if [ "$code" = 0 ]; then
     summary_row "$name" passed
+  elif grep -q 'SMOK0217' <<<"$said"; then
+    # smoke.exe names ICE01 when it cannot run any ICE at all.
+    summary_row "$name" "not run: the Installer service is not reachable: $(grep -m 1 SMOK0217 <<<"$said")"
   elif grep -q 'ICE[0-9][0-9]' <<<"$said"; then
     summary_row "$name" "failed: $(grep 'ICE[0-9][0-9]' <<<"$said")"
     failures=$((failures + 1))

@@ -6,9 +6,12 @@
 #   - for each scope, an install from the manifest, with the packages
 #     served from a local HTTP server, winget list by the product code, and
 #     the uninstall.
-# Each check is a row of the job's summary. Where winget is missing, or
-# refuses a local manifest, the rows say "not run" with winget's words.
-# Exits non-zero if any failed.
+# Each check is a row of the job's summary. Where winget is missing, every
+# row says "not run"; where it refuses local manifests, the install rows
+# say so with winget's words, and validate is still judged. Every command
+# that opens a source accepts its agreements: the images never ran winget,
+# so the msstore source's was never accepted, and without it list and
+# uninstall fail. Exits non-zero if any row failed.
 set -uo pipefail
 here=$(dirname "$0")
 # shellcheck source=summary.sh
@@ -29,13 +32,13 @@ failures=0
 scopes=(machine user)
 
 summary_table "winget on ${ImageOS:-this runner}"
-# not_run WHY: every row, as not run.
+# not_run WHY: every install row as not run; then the end, failing if any
+# row written before failed.
 not_run() {
-  summary_row "winget validate" "not run: $1"
   for scope in "${scopes[@]}"; do
     summary_row "winget install, list and uninstall, $scope scope" "not run: $1"
   done
-  exit 0
+  exit $((failures > 0))
 }
 # row NAME LOG COMMAND...: one row, winget's output in LOG.
 row() {
@@ -49,12 +52,19 @@ row() {
   fi
 }
 
-command -v winget >/dev/null || not_run "winget is not on this image"
+if ! command -v winget >/dev/null; then
+  summary_row "winget validate" "not run: winget is not on this image"
+  not_run "winget is not on this image"
+fi
+# Local manifests are refused unless an administrator allows them. Asked
+# before any row is written, so that validate has one row whatever the
+# answer.
+refused=""
+said=$(winget settings --enable LocalManifestFiles 2>&1) ||
+  refused="winget refuses local manifests: $(tr -d '\r' <<<"$said" | tail -n 2)"
 row "winget validate" "$logs/winget-validate.log" \
   winget validate --manifest "$(cygpath -w "$manifest")"
-# Local manifests are refused unless an administrator allows them.
-said=$(winget settings --enable LocalManifestFiles 2>&1) ||
-  not_run "winget refuses local manifests: $(tr -d '\r' <<<"$said" | tail -n 2)"
+[ -z "$refused" ] || not_run "$refused"
 
 # The same manifest, with the packages served from this runner.
 port=8765
@@ -90,8 +100,9 @@ for scope in "${scopes[@]}"; do
     continue
   fi
   uninstall=(winget uninstall --product-code "$code" --silent
-    --disable-interactivity)
-  if ! winget list --query "$code" --disable-interactivity >"$log.list" 2>&1 ||
+    --disable-interactivity --accept-source-agreements)
+  if ! winget list --query "$code" --disable-interactivity \
+      --accept-source-agreements >"$log.list" 2>&1 ||
       ! grep -q Brevinor "$log.list"; then
     summary_row "$name" "failed: winget list does not find $code"
     failures=$((failures + 1))

@@ -110,6 +110,8 @@ case $1 in
   /query) printf "Status: Ready\r\nLast Result: %s\r\n" "$(cat "$task.result")" ;;
 esac'
 stub "$world/wix/bin/smoke.exe" '
+[ -z "${NO_INSTALLER_SERVICE:-}" ] ||
+  { echo "smoke.exe : error SMOK0217 : Error executing ICE action '\''ICE01'\''."; exit 1; }
 [[ $* == *peruser* && $* != *-sice:ICE91* ]] || exit 0
 echo "Tessaly-peruser.msi : warning LGHT1076 : ICE91: per-user folder"; exit 1'
 for program in tessaly_services_tests tessaly_e2e_tests; do
@@ -127,9 +129,10 @@ done
 printf "[  PASSED  ] %s tests.\r\n" $ran'
 done
 cp "$work/gathered/Tessaly.exe" "$world/programs/"
-# stubbed SCRIPT LOGS: runs a script in that world, its summary in LOGS.
+# stubbed SCRIPT LOGS: runs a script in that world, its summary in LOGS;
+# MORE_PATH adds folders of stand-ins that only some runs have.
 stubbed() {
-  (export PATH="$world/bin:$PATH" WORLD=$world FILES=$work/gathered \
+  (export PATH="${MORE_PATH:+$MORE_PATH:}$world/bin:$PATH" WORLD=$world FILES=$work/gathered \
     WIX=$world/wix/ LOCALAPPDATA=$world/local APPDATA=$world/roaming \
     WINDIR=$world/windows TESSALY_CI_WORK=$2 RUNNER_TEMP=$2 \
     GITHUB_STEP_SUMMARY=$2/summary
@@ -159,6 +162,46 @@ check "packages.sh: one msiexec log per row, named after it" test -s \
 REFUSAL_CODE=1602 stubbed packages.sh "$work/wrong" "$work/gathered"
 check "packages.sh: a refusal with another code than 1603 fails" grep -q \
   '^| per machine: the older version is refused | failed |$' "$work/wrong/summary"
+
+NO_INSTALLER_SERVICE=1 stubbed packages.sh "$work/no-service" "$work/gathered"
+check "packages.sh: no Installer service for smoke.exe: its rows not run" test \
+  "$(grep -c '| not run: the Installer service is not reachable' "$work/no-service/summary")" = 2
+
+# winget.sh end to end, on manifests made from the gathered packages, against
+# a stand-in winget that refuses list and uninstall without the source
+# agreements, as a hosted image's does, and a python that serves nothing.
+python3 cmake/manifests.py --out-dir "$work/gathered" --version 1.0.0.0 \
+  --release-url https://example.invalid/v1.0.0.0 \
+  --msi "$(ls "$work"/gathered/Tessaly-*-win32.msi)" \
+  --per-user-msi "$(ls "$work"/gathered/Tessaly-*-win32-peruser.msi)" \
+  --zip "$(ls "$work"/gathered/Tessaly-*-win32.zip)"
+mkdir -p "$world/winget"
+stub "$world/bin/python" 'exec sleep 60'
+stub "$world/winget/winget" '
+installed=$WORLD/winget-installed
+agreed() {
+  [[ " $* " == *" --accept-source-agreements "* ]] ||
+    { echo "APPINSTALLER_CLI_ERROR_SOURCE_AGREEMENTS_NOT_ACCEPTED"; exit 43; }
+}
+case $1 in
+  validate) [ -z "${VALIDATE_FAILS:-}" ] || { echo "Manifest validation failed."; exit 1; } ;;
+  settings) [ -z "${SETTINGS_REFUSED:-}" ] || { echo "Administrator privileges are required."; exit 1; } ;;
+  install) touch "$installed" ;;
+  list) agreed "$@"; [ -f "$installed" ] && echo "Brevinor  $3  1.0.0" ;;
+  uninstall) agreed "$@"; rm "$installed" ;;
+esac'
+# winget_rows LOGS: the result of each row, in order.
+winget_rows() { sed -n 's/^| winget [^|]* | \(.*\) |$/\1/p' "$1/summary" | cut -c 1-7 | paste -s -d ,; }
+MORE_PATH=$world/winget stubbed winget.sh "$work/winget" "$work/gathered"
+check "winget.sh: validate, both scopes installed, found and removed" \
+  test "$?,$(winget_rows "$work/winget")" = "0,passed,passed,passed"
+stubbed winget.sh "$work/no-winget" "$work/gathered"
+check "winget.sh: no winget, every row not run" \
+  test "$?,$(winget_rows "$work/no-winget")" = "0,not run,not run,not run"
+VALIDATE_FAILS=1 SETTINGS_REFUSED=1 MORE_PATH=$world/winget \
+  stubbed winget.sh "$work/winget-refused" "$work/gathered"
+check "winget.sh: validate failed, local manifests refused: one validate row, a failure" \
+  test "$?,$(winget_rows "$work/winget-refused")" = "1,failed:,not run,not run"
 
 echo "Windows CI checks: $passed passed, $failed failed"
 [ "$failed" = 0 ]

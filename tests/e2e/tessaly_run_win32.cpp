@@ -56,7 +56,7 @@ BOOL CALLBACK CollectButton(HWND child, LPARAM parameter) {
     wchar_t text[64] = {};
     ::GetWindowTextW(child, text, 64);
     reinterpret_cast<std::vector<BoxButton>*>(parameter)->push_back(
-        {::GetDlgCtrlID(child), text});
+        {child, text});
   }
   return TRUE;
 }
@@ -199,11 +199,21 @@ std::wstring BuildFolder() {
 }
 
 std::wstring WindowText(HWND window) {
-  const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  ::SendMessageW(window, WM_GETTEXT, text.size(),
-                 reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(length));
+  constexpr UINT kFlags = SMTO_ABORTIFHUNG | SMTO_BLOCK;
+  constexpr UINT kMilliseconds = 2000;
+  DWORD_PTR length = 0;
+  if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, kFlags,
+                             kMilliseconds, &length)) {
+    return {};
+  }
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(),
+                             reinterpret_cast<LPARAM>(text.data()), kFlags,
+                             kMilliseconds, &copied)) {
+    return {};
+  }
+  text.resize(std::min<std::size_t>(copied, length));
   return text;
 }
 
@@ -280,8 +290,13 @@ SeenBox TessalyRun::ReadAndDismissBox() {
                      reinterpret_cast<LPARAM>(&seen.buttons));
   seen.icon = ClassifyIcon(parts.icon);
 
-  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+  // The button found, by its own ID, whatever the system gave it.
+  if (!seen.buttons.empty()) {
+    const HWND button = seen.buttons[0].handle;
+    ::PostMessageW(box, WM_COMMAND,
+                   MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+  }
   return seen;
 }
 

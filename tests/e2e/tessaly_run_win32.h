@@ -14,7 +14,9 @@ namespace tessaly::testing {
 /// The folder this test program, Tessaly.exe and the stand-in editor are in.
 std::wstring BuildFolder();
 
-/// A window's title, or a control's text.
+/// A window's title, or a control's text; empty where the window's thread
+/// does not answer in time, so that a hung window elsewhere on the desktop
+/// cannot hold a test up.
 std::wstring WindowText(HWND window);
 
 enum class BoxIcon {
@@ -27,8 +29,10 @@ enum class BoxIcon {
 };
 const char* Name(BoxIcon icon);
 
+/// A button, found by its class and read by its text: its ID is the
+/// system's (Windows gives an OK alone IDCANCEL, Wine IDOK).
 struct BoxButton {
-  int id;
+  HWND handle;
   std::wstring text;
 };
 
@@ -53,7 +57,7 @@ class TessalyRun {
   TessalyRun(const TessalyRun&) = delete;
   TessalyRun& operator=(const TessalyRun&) = delete;
 
-  /// Waits for Tessaly's message box, reads it and presses OK.
+  /// Waits for Tessaly's message box, reads it and presses its button.
   SeenBox ReadAndDismissBox();
   /// Waits for Tessaly to end and returns its exit status (or STILL_ACTIVE
   /// if it did not end in time).

@@ -203,14 +203,15 @@ TEST_F(WindowsOnlyTest, AnotherOwnersOldCopyIsNotSwept) {
   const std::wstring mine = TempFolder() + L"mine.log (Tessaly 0000abcd).txt";
   WriteBytes(theirs, "theirs");
   WriteBytes(mine, "mine");
+  AgeAsCopy(theirs, 25);
+  AgeAsCopy(mine, 25);
+  // The two differ in their owner alone.
   PSID administrators = nullptr;
   ASSERT_TRUE(::ConvertStringSidToSidW(L"BA", &administrators));
   const DWORD given = ::SetNamedSecurityInfoW(
       const_cast<wchar_t*>(theirs.c_str()), SE_FILE_OBJECT,
       OWNER_SECURITY_INFORMATION, administrators, nullptr, nullptr, nullptr);
   ::LocalFree(administrators);
-  AgeAsCopy(theirs, 25);
-  AgeAsCopy(mine, 25);
   if (given == ERROR_SUCCESS) {
     ScopedFolder folder;
     WriteBytes(folder / L"sweep.txt", "a\n");

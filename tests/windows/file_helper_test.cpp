@@ -43,9 +43,11 @@ TEST(FileExistsTest, OnlyFilesOnDiskExist) {
   EXPECT_EQ(files.FileExists(T(folder / L"*.txt")), 0);
   EXPECT_EQ(files.FileExists(T(folder / L"file.tx?")), 0);
   EXPECT_NE(files.FileExists(T(L"\\\\?\\" + (folder / L"file.txt"))), 0);
+  // A device's name reaches it as Tessaly resolves it: "NUL" is \\.\NUL.
+  Win32EnvironmentHelper environment;
   for (const Text device :
        {u"\\\\.\\NUL", u"\\\\.\\CON", u"\\\\.\\COM1", u"NUL"}) {
-    EXPECT_EQ(files.FileExists(device), 0);
+    EXPECT_EQ(files.FileExists(environment.PathFromCommandLine(device)), 0);
   }
 }
 
@@ -286,6 +288,7 @@ TEST(PrivateSecurityTest, ACopyIsTheUsersAloneEvenWhenElevated) {
 
   ScopedFolder folder;
   WriteBytes(folder / L"mine.txt", "x");
+  OwnAsUser(folder / L"mine.txt");
   const HANDLE file = ::CreateFileW(
       (folder / L"mine.txt").c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr,
       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

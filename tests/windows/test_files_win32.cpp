@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cwchar>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 namespace tessaly::testing {
 namespace {
@@ -211,7 +213,27 @@ FILETIME HoursAgo(int hours) {
   return {ticks.LowPart, ticks.HighPart};
 }
 
+void OwnAsUser(const std::wstring& path) {
+  HANDLE token = nullptr;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<void*> user(size / sizeof(void*) + 1);
+  const BOOL queried = ::GetTokenInformation(
+      token, TokenUser, user.data(),
+      static_cast<DWORD>(user.size() * sizeof(void*)), &size);
+  ::CloseHandle(token);
+  ASSERT_TRUE(queried);
+  EXPECT_EQ(::SetNamedSecurityInfoW(
+                const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                OWNER_SECURITY_INFORMATION,
+                reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, nullptr,
+                nullptr, nullptr),
+            DWORD{ERROR_SUCCESS});
+}
+
 void AgeAsCopy(const std::wstring& path, int hours) {
+  OwnAsUser(path);
   SetLastWriteTime(path, HoursAgo(hours));
   EXPECT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
 }

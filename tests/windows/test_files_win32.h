@@ -51,8 +51,11 @@ std::wstring TempFolder();  // With its trailing backslash.
 FILETIME LastWriteTime(const std::wstring& path);
 void SetLastWriteTime(const std::wstring& path, FILETIME time);
 FILETIME HoursAgo(int hours);
-/// Makes `path` a copy as Tessaly leaves it, read-only, last written
-/// `hours` ago.
+/// Gives `path` the user (TokenUser) as its owner, as Tessaly gives its
+/// copies, where an elevated token would give new files Administrators.
+void OwnAsUser(const std::wstring& path);
+/// Makes `path` a copy as Tessaly leaves it: the user's, read-only, last
+/// written `hours` ago.
 void AgeAsCopy(const std::wstring& path, int hours);
 /// Removes a file, read-only or not.
 void RemoveFile(const std::wstring& path);
