@@ -12,7 +12,10 @@ inputs, and signs it where a certificate is given:
     Tessaly-<v>-win32.cdx.json     the bill of materials (CycloneDX 1.6)
     SHA256SUMS                     the hashes of the four
     winget/, scoop/                the package managers' manifests
-                                   (manifests.py), where a release URL
+                                   (manifests.py), and
+    chocolatey/brevinor.<v>.nupkg  Chocolatey's package, with the
+                                   per-machine MSI inside
+                                   (chocolatey.py), where a release URL
                                    is given
 
     release.py --source-dir DIR --out-dir DIR --version 1.0.0
@@ -47,6 +50,7 @@ import time
 import uuid
 import zipfile
 
+import chocolatey
 import manifests
 import third_party
 
@@ -266,16 +270,19 @@ def sha256(path: str) -> str:
         return hashlib.sha256(file.read()).hexdigest()
 
 
-def write_sbom(path: str, version: str, shipped: list, epoch: int) -> None:
+def write_sbom(path: str, version: str, shipped: list, packages: list,
+               epoch: int) -> None:
     """A CycloneDX 1.6 bill of materials: the files shipped, with their
-    hashes, and the runtime libraries linked into Tessaly.exe, with their
-    Debian packages. Its serial number follows from its content and its
-    time is the release's, so that it is reproducible too."""
+    hashes, the packages that carry them to a package manager (the
+    Chocolatey package), and the runtime libraries linked into
+    Tessaly.exe, with their Debian packages. Its serial number follows
+    from its content and its time is the release's, so that it is
+    reproducible too."""
     exe_ref = "file:Tessaly.exe"
     files = [{"type": "file", "bom-ref": f"file:{os.path.basename(p)}",
               "name": os.path.basename(p),
               "hashes": [{"alg": "SHA-256", "content": sha256(p)}]}
-             for p in shipped]
+             for p in shipped + packages]
     libraries = [{"type": "library",
                   "bom-ref": f"{third_party.purl(lib.package)}#{lib.name}",
                   "name": lib.name,
@@ -369,23 +376,27 @@ def main() -> None:
             signer.sign(msi)
         released.append(msi)
 
-    if not args.msi_only:
-        write_sbom(base + ".cdx.json", args.version, shipped, epoch)
-        released.append(base + ".cdx.json")
-        sums = os.path.join(args.out_dir, "SHA256SUMS")
-        with open(sums, "w", newline="\n") as out:
-            for path in released:
-                with open(path, "rb") as file:
-                    digest = hashlib.sha256(file.read()).hexdigest()
-                out.write(f"{digest}  {os.path.basename(path)}\n")
-        url = args.release_url.rstrip("/")
-        if not url:
-            print("release.py: no winget or Scoop manifests, as no release "
-                  "URL is known (TESSALY_RELEASE_URL)")
-            return
-        manifests.write_winget(args.out_dir, url, args.version,
-                               [base + ".msi", base + "-peruser.msi"])
-        manifests.write_scoop(args.out_dir, url, args.version, base + ".zip")
+    if args.msi_only:
+        return
+    url = args.release_url.rstrip("/")
+    packages = []
+    if url:
+        packages.append(chocolatey.write_chocolatey(
+            args.out_dir, url, args.version, base + ".msi", shipped[2], epoch))
+    write_sbom(base + ".cdx.json", args.version, shipped, packages, epoch)
+    released += [base + ".cdx.json"] + packages
+    # By the names the files are published under, side by side.
+    sums = os.path.join(args.out_dir, "SHA256SUMS")
+    with open(sums, "w", newline="\n") as out:
+        for path in released:
+            out.write(f"{sha256(path)}  {os.path.basename(path)}\n")
+    if not url:
+        print("release.py: no winget, Scoop or Chocolatey packages, as no "
+              "release URL is known (TESSALY_RELEASE_URL)")
+        return
+    manifests.write_winget(args.out_dir, url, args.version,
+                           [base + ".msi", base + "-peruser.msi"])
+    manifests.write_scoop(args.out_dir, url, args.version, base + ".zip")
 
 
 if __name__ == "__main__":

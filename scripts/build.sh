@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 for tool in cmake ninja g++ clang++ i686-w64-mingw32-g++-posix \
     x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine /usr/lib/wine/wine64 \
-    Xvfb xdotool import python3 wixl msibuild faketime osslsigncode openssl \
+    Xvfb xdotool import python3 wixl msibuild faketime osslsigncode openssl xmllint \
     reuse shellcheck node; do
   if ! command -v "$tool" >/dev/null; then
     bash scripts/install-deps.sh

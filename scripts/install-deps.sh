@@ -5,7 +5,8 @@
 # tools the screenshot uses, and those that build, sign and take apart
 # Windows Installer packages (wixl, msitools, faketime, osslsigncode, and
 # openssl for the test's throwaway certificates), PyYAML for reading the
-# winget manifests back, reuse for the licensing
+# winget manifests back, xmllint for the Chocolatey package's nuspec, reuse
+# for the licensing
 # check, shellcheck, and from the npm registry, pinned: the CycloneDX
 # validator of the bill of materials (tools/sbom-validator; it needs
 # Node.js 20.18 or later, which these machines have; Debian's own nodejs is
@@ -22,7 +23,7 @@ apt-get install -y -q --no-install-recommends \
   googletest libbenchmark-dev time python3-yaml \
   wine wine32:i386 wine64 \
   xvfb xdotool imagemagick \
-  wixl msitools faketime osslsigncode openssl reuse shellcheck
+  wixl msitools faketime osslsigncode openssl libxml2-utils reuse shellcheck
 command -v npm >/dev/null ||
   apt-get install -y -q --no-install-recommends nodejs npm
 for tool in sbom-validator ci-lint; do

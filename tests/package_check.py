@@ -7,6 +7,7 @@ link map, and the bill of materials, validated strictly as CycloneDX 1.6.
 
     package_check.py CMAKE BINARY_DIR ZIP_NAME
 """
+import glob
 import hashlib
 import json
 import os
@@ -52,10 +53,14 @@ def main() -> None:
     sbom_name = zip_name.replace(".zip", ".cdx.json")
     released = [zip_name, zip_name.replace(".zip", ".msi"),
                 zip_name.replace(".zip", "-peruser.msi"), sbom_name]
+    # Where a release URL was known, the Chocolatey package too, listed as
+    # it is published, beside the others.
+    packages = glob.glob(os.path.join(binary_dir, "chocolatey", "*.nupkg"))
     expected = ""
-    for name in released:
-        with open(os.path.join(binary_dir, name), "rb") as file:
-            expected += f"{hashlib.sha256(file.read()).hexdigest()}  {name}\n"
+    for path in [os.path.join(binary_dir, name) for name in released] + packages:
+        with open(path, "rb") as file:
+            expected += (f"{hashlib.sha256(file.read()).hexdigest()}  "
+                         f"{os.path.basename(path)}\n")
     with open(os.path.join(binary_dir, "SHA256SUMS"), "rb") as file:
         sums = file.read()
     if sums != expected.encode():
@@ -86,7 +91,7 @@ def main() -> None:
             fail(f"README.txt does not give {msi}'s codes: {codes}")
     check_notices(binary_dir)
     check_sbom(os.path.join(binary_dir, sbom_name),
-               os.path.join(binary_dir, "release-files"))
+               os.path.join(binary_dir, "release-files"), packages)
     print(f"{zip_path}: {names}\n{expected}", end="")
 
 
@@ -100,9 +105,10 @@ def check_notices(binary_dir: str) -> None:
         fail(f"the notices:\n{checked.stdout}{checked.stderr}")
 
 
-def check_sbom(sbom: str, release_files: str) -> None:
-    """Valid CycloneDX 1.6, naming each file shipped by its real hash and
-    each runtime package by the version that dpkg reports."""
+def check_sbom(sbom: str, release_files: str, packages: list) -> None:
+    """Valid CycloneDX 1.6, naming each file shipped and each package that
+    carries them by its real hash, and each runtime package by the version
+    that dpkg reports."""
     validated = subprocess.run(["node", VALIDATOR, sbom], capture_output=True,
                                text=True)
     if validated.returncode != 0:
@@ -111,10 +117,12 @@ def check_sbom(sbom: str, release_files: str) -> None:
         components = json.load(file)["components"]
     hashes = {c["name"]: c["hashes"][0]["content"] for c in components
               if c["type"] == "file"}
-    for name in sorted(os.listdir(release_files)):
-        if name.endswith(".ico"):
-            continue
-        with open(os.path.join(release_files, name), "rb") as file:
+    shipped = [os.path.join(release_files, name)
+               for name in sorted(os.listdir(release_files))
+               if not name.endswith(".ico")]
+    for path in shipped + packages:
+        name = os.path.basename(path)
+        with open(path, "rb") as file:
             if hashes.pop(name, None) != hashlib.sha256(file.read()).hexdigest():
                 fail(f"the bill of materials has no true hash of {name}")
     if hashes:

@@ -3,7 +3,8 @@
 # what the hosted Windows jobs run: from the 32-bit build in BUILD,
 # Tessaly.exe with the test programs and the stand-in editor beside it, the
 # release (zip, both packages, bill of materials, SHA256SUMS, and the
-# winget and Scoop manifests where they were made), and in
+# winget and Scoop manifests and the Chocolatey package where they were
+# made), and in
 # OUT/older the packages of the same files as version 0.9.0, for the
 # upgrade and downgrade checks.
 set -euo pipefail
@@ -22,8 +23,9 @@ done
 cp "$build"/Tessaly-*-win32.zip "$build"/Tessaly-*-win32.msi \
   "$build"/Tessaly-*-win32-peruser.msi "$build"/Tessaly-*-win32.cdx.json \
   "$build/SHA256SUMS" "$out/"
-# The package managers' manifests, where a release URL was known.
-for manifests in winget scoop; do
+# The package managers' manifests and package, where a release URL was
+# known.
+for manifests in winget scoop chocolatey; do
   [ ! -d "$build/$manifests" ] || cp -r "$build/$manifests" "$out/"
 done
 files="$build/release-files"

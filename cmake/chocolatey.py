@@ -1,0 +1,268 @@
+#!/usr/bin/env python3
+"""The Chocolatey package of a release, made from its own files, for
+servers without winget and without internet:
+
+    chocolatey/brevinor.<version>.nupkg   the per-machine MSI inside, byte
+                                          for byte as released; install
+                                          and uninstall scripts; a
+                                          "tessaly" shim; LICENSE.txt and
+                                          VERIFICATION.txt
+
+release.py calls this when a release URL is known, as it calls
+manifests.py. The archive is what `choco pack` writes, down to the parts
+that Chocolatey 1.x reads through System.IO.Packaging ([Content_Types].xml,
+_rels/.rels, the core properties), with every entry at the release's time,
+so that two builds give the same bytes.
+"""
+import hashlib
+import os
+import re
+import time
+import zipfile
+from xml.sax.saxutils import escape
+
+import manifests
+
+PACKAGE_ID = "brevinor"
+NUSPEC_NAMESPACE = "http://schemas.microsoft.com/packaging/2015/06/nuspec.xsd"
+AUTHORS = "Brevinor Project"
+TAGS = ["notepad", "line-endings", "text", "unix", "lf", "crlf"]
+# msiexec's codes for done, done and a restart needed, done and a restart
+# started; an uninstall also takes "not installed" (1605) and "unknown
+# product" (1614) as done.
+INSTALL_EXIT_CODES = [0, 3010, 1641]
+UNINSTALL_EXIT_CODES = [0, 3010, 1605, 1614, 1641]
+
+
+def normalized_version(version: str) -> str:
+    """The version as Chocolatey 2 writes it: at least three parts, and a
+    fourth part of 0 dropped (1.0.0.0 is 1.0.0)."""
+    parts = [str(int(part)) for part in version.split(".")]
+    parts += ["0"] * (3 - len(parts))
+    if len(parts) == 4 and parts[3] == "0":
+        parts.pop()
+    return ".".join(parts)
+
+
+def package_urls(release_url: str, version: str) -> dict:
+    """The project's addresses, from where the release is published: a
+    GitHub release names its repository, tag and issues; elsewhere the
+    site and the release's folder are all there is."""
+    github = re.match(r"(https://github\.com/[^/]+/[^/]+)/releases/download/"
+                      r"([^/]+)$", release_url)
+    if github:
+        repository, tag = github.groups()
+        source = f"{repository}/tree/{tag}"
+        return {
+            "projectUrl": repository,
+            "projectSourceUrl": source,
+            "packageSourceUrl": f"{repository}/blob/{tag}/cmake/chocolatey.py",
+            "docsUrl": f"{repository}/blob/{tag}/docs/user-guide.txt",
+            "bugTrackerUrl": f"{repository}/issues",
+            "licenseUrl": f"{repository}/blob/{tag}/LICENSE",
+            "releaseNotes": f"{repository}/releases/tag/{tag}",
+        }
+    site = manifests.homepage(release_url)
+    return {
+        "projectUrl": site,
+        "projectSourceUrl": release_url + "/",
+        "packageSourceUrl": release_url + "/",
+        "docsUrl": release_url + "/",
+        "bugTrackerUrl": site,
+        "licenseUrl": release_url + "/",
+        "releaseNotes": release_url + "/",
+    }
+
+
+def nuspec(version: str, release_url: str, year: int) -> str:
+    texts = manifests.TEXTS["en-US"]
+    metadata = {
+        "id": PACKAGE_ID,
+        "version": normalized_version(version),
+        "title": "Brevinor",
+        "authors": AUTHORS,
+        "owners": AUTHORS,
+        **package_urls(release_url, version),
+        "requireLicenseAcceptance": "false",
+        "copyright": f"{year} {AUTHORS}",
+        "tags": " ".join(TAGS),
+        "summary": texts["ShortDescription"],
+        "description": texts["Description"],
+    }
+    lines = [f"    <{key}>{escape(value)}</{key}>"
+             for key, value in metadata.items()]
+    return ('<?xml version="1.0" encoding="utf-8"?>\n'
+            f'<package xmlns="{NUSPEC_NAMESPACE}">\n  <metadata>\n'
+            + "\n".join(lines) + "\n  </metadata>\n</package>\n")
+
+
+def install_script(msi_name: str) -> str:
+    return f"""\
+# Installs Brevinor for every user from the Windows Installer package
+# inside this package, and puts a "tessaly" command on PATH.
+$ErrorActionPreference = 'Stop'
+$toolsDir = Split-Path -Parent $MyInvocation.MyCommand.Definition
+$msi = Join-Path $toolsDir '{msi_name}'
+$log = Join-Path $env:TEMP "brevinor.$env:chocolateyPackageVersion.install.log"
+Install-ChocolateyInstallPackage -PackageName $env:ChocolateyPackageName `
+  -FileType 'msi' -File $msi `
+  -SilentArgs "/qn /norestart /l*v `"$log`"" `
+  -ValidExitCodes @({", ".join(map(str, INSTALL_EXIT_CODES))})
+Remove-Item $msi -Force -ErrorAction SilentlyContinue
+
+# The package installs into the 32-bit Program Files folder.
+$programFiles = ${{env:ProgramFiles(x86)}}
+if (-not $programFiles) {{ $programFiles = $env:ProgramFiles }}
+Install-BinFile -Name 'tessaly' `
+  -Path (Join-Path $programFiles 'Brevinor\\Tessaly.exe') -UseStart
+"""
+
+
+def uninstall_script(product_code: str) -> str:
+    return f"""\
+# Removes the "tessaly" command, then Brevinor by the product code of the
+# package that was installed: by name it could be the per-user package,
+# which shows as "Brevinor" too.
+$ErrorActionPreference = 'Stop'
+Uninstall-BinFile -Name 'tessaly'
+$log = Join-Path $env:TEMP "brevinor.$env:chocolateyPackageVersion.uninstall.log"
+Uninstall-ChocolateyPackage -PackageName $env:ChocolateyPackageName `
+  -FileType 'msi' `
+  -SilentArgs "{product_code} /qn /norestart /l*v `"$log`"" `
+  -ValidExitCodes @({", ".join(map(str, UNINSTALL_EXIT_CODES))})
+"""
+
+
+def verification(msi_name: str, digest: str, release_url: str,
+                 urls: dict) -> str:
+    return f"""\
+VERIFICATION
+Verification is intended to assist the Chocolatey moderators and community
+in verifying that this package's contents are trustworthy.
+
+tools/{msi_name} is the per-machine Windows Installer
+package of Brevinor, byte for byte as released at
+
+    {release_url}/{msi_name}
+
+whose SHA-256 is listed in
+
+    {release_url}/SHA256SUMS
+
+To check it, download the package from there and compare its hash with
+the one below, in PowerShell:
+
+    Get-FileHash {msi_name} -Algorithm SHA256
+
+or in a command prompt:
+
+    certutil -hashfile {msi_name} SHA256
+
+    SHA256: {digest.upper()}
+
+The release is built reproducibly from the sources at
+{urls["projectSourceUrl"]}; tools/LICENSE.txt is its licence.
+"""
+
+
+def core_properties(version: str, description: str) -> str:
+    return ('<?xml version="1.0" encoding="utf-8"?>'
+            '<coreProperties xmlns:dc="http://purl.org/dc/elements/1.1/" '
+            'xmlns:dcterms="http://purl.org/dc/terms/" '
+            'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" '
+            'xmlns="http://schemas.openxmlformats.org/package/2006/'
+            'metadata/core-properties">'
+            f'<dc:creator>{AUTHORS}</dc:creator>'
+            f'<dc:description>{escape(description)}</dc:description>'
+            f'<dc:identifier>{PACKAGE_ID}</dc:identifier>'
+            f'<version>{normalized_version(version)}</version>'
+            f'<keywords>{" ".join(TAGS)}</keywords>'
+            '<lastModifiedBy>release.py</lastModifiedBy>'
+            '</coreProperties>')
+
+
+def content_types(extensions: list) -> str:
+    defaults = "".join(
+        f'<Default Extension="{extension}" ContentType="application/octet" />'
+        for extension in extensions)
+    return ('<?xml version="1.0" encoding="utf-8"?>'
+            '<Types xmlns="http://schemas.openxmlformats.org/package/2006/'
+            'content-types">'
+            '<Default Extension="rels" ContentType="application/'
+            'vnd.openxmlformats-package.relationships+xml" />'
+            + defaults +
+            '<Default Extension="psmdcp" ContentType="application/'
+            'vnd.openxmlformats-package.core-properties+xml" />'
+            '</Types>')
+
+
+def relationships(nuspec_name: str, properties_name: str) -> str:
+    def relationship(kind: str, target: str) -> str:
+        # The same ID for the same target, as a random one would not be.
+        identifier = "R" + hashlib.sha256(target.encode()).hexdigest()[:16]
+        return (f'<Relationship Type="{kind}" Target="/{target}" '
+                f'Id="{identifier.upper()}" />')
+    return ('<?xml version="1.0" encoding="utf-8"?>'
+            '<Relationships xmlns="http://schemas.openxmlformats.org/package/'
+            '2006/relationships">'
+            + relationship("http://schemas.microsoft.com/packaging/2010/07/"
+                           "manifest", nuspec_name)
+            + relationship("http://schemas.openxmlformats.org/package/2006/"
+                           "relationships/metadata/core-properties",
+                           properties_name)
+            + '</Relationships>')
+
+
+def with_bom(text: str) -> bytes:
+    """PowerShell 5 reads a script without a byte order mark in the
+    system's ANSI code page."""
+    return b"\xef\xbb\xbf" + text.replace("\n", "\r\n").encode("utf-8")
+
+
+def write_chocolatey(out_dir: str, release_url: str, version: str, msi: str,
+                     license_path: str, epoch: int) -> str:
+    """Writes chocolatey/brevinor.<version>.nupkg, its every entry at the
+    time `epoch` (no earlier than 1980), and returns its path."""
+    msi_name = os.path.basename(msi)
+    with open(msi, "rb") as file:
+        msi_bytes = file.read()
+    with open(license_path, "rb") as file:
+        license_bytes = file.read()
+    product_code = manifests.msi_properties(msi)["ProductCode"]
+    urls = package_urls(release_url, version)
+    stamp = time.gmtime(epoch)
+    nuspec_name = f"{PACKAGE_ID}.nuspec"
+    description = manifests.TEXTS["en-US"]["Description"]
+    # Named after its content, as choco pack names it after a random GUID.
+    properties = core_properties(version, description)
+    properties_name = ("package/services/metadata/core-properties/"
+                       + hashlib.sha256(properties.encode()).hexdigest()[:32]
+                       + ".psmdcp")
+    entries = [
+        ("_rels/.rels", relationships(nuspec_name, properties_name).encode()),
+        (nuspec_name, nuspec(version, release_url, stamp.tm_year).encode()),
+        ("tools/chocolateyInstall.ps1", with_bom(install_script(msi_name))),
+        ("tools/chocolateyUninstall.ps1", with_bom(uninstall_script(product_code))),
+        (f"tools/{msi_name}", msi_bytes),
+        ("tools/LICENSE.txt", license_bytes),
+        ("tools/VERIFICATION.txt",
+         verification(msi_name, hashlib.sha256(msi_bytes).hexdigest(),
+                      release_url, urls).replace("\n", "\r\n").encode()),
+        (properties_name, properties.encode()),
+        ("[Content_Types].xml",
+         content_types(["nuspec", "ps1", "msi", "txt"]).encode()),
+    ]
+    folder = os.path.join(out_dir, "chocolatey")
+    os.makedirs(folder, exist_ok=True)
+    path = os.path.join(folder,
+                        f"{PACKAGE_ID}.{normalized_version(version)}.nupkg")
+    temporary = path + ".tmp"
+    with zipfile.ZipFile(temporary, "w") as archive:
+        for name, data in entries:
+            entry = zipfile.ZipInfo(name, stamp[:6])
+            entry.compress_type = zipfile.ZIP_DEFLATED
+            entry.create_system = 0
+            entry.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE
+            archive.writestr(entry, data, compresslevel=9)
+    os.replace(temporary, path)
+    return path

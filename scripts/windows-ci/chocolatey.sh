@@ -1,0 +1,82 @@
+#!/bin/bash
+# chocolatey.sh FOLDER: the Chocolatey package that the Linux job made
+# (FOLDER holds chocolatey/brevinor.<version>.nupkg), on a hosted Windows
+# runner where the image has Chocolatey, as the job's administrator:
+#   - the community feed disabled, so that nothing is fetched from it;
+#   - installed from the folder: the Add/Remove Programs entry,
+#     Tessaly.exe, the tessaly shim, and choco list;
+#   - uninstalled by the package's own script (--skip-autouninstaller);
+#   - nothing left: no entry, no files, no shim.
+# Each check is a row of the job's summary; Chocolatey's log and the MSI
+# logs go to logs/, which the workflow keeps when the job fails. Where
+# the image has no Chocolatey, the rows say "not run". Exits non-zero if
+# any row failed.
+set -uo pipefail
+here=$(dirname "$0")
+# shellcheck source=summary.sh
+. "$here/summary.sh"
+
+folder=${1:-}
+package=$(find "$folder/chocolatey" -maxdepth 1 -name 'brevinor.*.nupkg' \
+  2>/dev/null | head -n 1)
+if [ -z "$folder" ] || [ -z "$package" ]; then
+  echo "usage: chocolatey.sh FOLDER, where FOLDER holds chocolatey/brevinor.<version>.nupkg" >&2
+  exit 2
+fi
+export MSYS2_ARG_CONV_EXCL='*'
+logs=${TESSALY_CI_WORK:-C:/tessaly-ci}/logs
+mkdir -p "$logs"
+version=${package##*/brevinor.}
+version=${version%.nupkg}
+choco_root=$(cygpath -u "${ChocolateyInstall:-C:\\ProgramData\\chocolatey}")
+shim="$choco_root/bin/tessaly.exe"
+exe="$(cygpath -u -F 42)/Brevinor/Tessaly.exe"  # CSIDL_PROGRAM_FILESX86
+failures=0
+
+rows=("the community feed is disabled" "installs from the folder"
+  "one Add/Remove Programs entry" "Tessaly.exe in Program Files"
+  "the tessaly shim" "choco list finds brevinor $version"
+  "uninstalls by its own script" "no entry left" "no files left"
+  "no shim left")
+summary_table "Chocolatey on ${ImageOS:-this runner}"
+if ! command -v choco >/dev/null; then
+  for row in "${rows[@]}"; do
+    summary_row "$row" "not run: Chocolatey is not on this image"
+  done
+  exit 0
+fi
+
+# check NAME COMMAND...: one row, its output in logs/.
+check() {
+  local name=$1 log
+  log="$logs/choco-${1//[^A-Za-z0-9]/-}.log"
+  shift
+  if "$@" >"$log" 2>&1; then
+    summary_row "$name" passed
+  else
+    summary_row "$name" "failed: $(tr -d '\r' <"$log" | tail -n 3)"
+    failures=$((failures + 1))
+  fi
+}
+entries() {
+  reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
+    /f Brevinor /d /reg:32 2>/dev/null | tr -d '\r' |
+    grep -c 'DisplayName    REG_SZ    Brevinor$'
+}
+listed() { choco list --exact brevinor | tr -d '\r' | grep -qx "brevinor $version"; }
+
+check "${rows[0]}" choco source disable -n=chocolatey
+check "${rows[1]}" choco install brevinor --source "$(cygpath -w "$folder/chocolatey")" \
+  -y --no-progress
+check "${rows[2]}" test "$(entries)" = 1
+check "${rows[3]}" cmp "$exe" "$folder/Tessaly.exe"
+check "${rows[4]}" test -f "$shim"
+check "${rows[5]}" listed
+check "${rows[6]}" choco uninstall brevinor -y --no-progress --skip-autouninstaller
+check "${rows[7]}" test "$(entries)" = 0
+check "${rows[8]}" test ! -e "$exe"
+check "${rows[9]}" test ! -e "$shim"
+
+cp "$choco_root/logs/chocolatey.log" "$logs/" 2>/dev/null
+cp "$(cygpath -u "${TEMP:-/tmp}")"/brevinor.*.log "$logs/" 2>/dev/null
+[ "$failures" = 0 ]
