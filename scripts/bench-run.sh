@@ -1,13 +1,19 @@
 #!/bin/bash
 # Times the whole run of Tessaly.exe under Wine on a big LF-only UTF-8 file
-# (80-byte lines) against "cmd /c copy" of the same file in the same prefix,
-# median of several runs, with sync before each. Notepad is a stand-in that
-# only records its command line. Each is timed twice: from the shell, which
-# includes Wine starting the process, and as a process lifetime seen from
-# inside Wine (process_time.exe starts it and waits for it). Also reports
+# (80-byte lines, one non-ASCII letter each) against its floor and against
+# "cmd /c copy" of the same file in the same prefix, with sync before each.
+# Notepad is a stand-in that only records its command line. The floor
+# (floor.exe, of the same width) does the least that any run holding the
+# converted text must: it reads the file, first touches every page of a
+# text of the converted length, writes it to the temp folder and starts the
+# same stand-in. Tessaly and the floor are timed side by side as process
+# lifetimes seen from inside Wine (process_time.exe starts each and waits
+# for it); the figure that counts is the median of the side-by-side ratios,
+# with best against best beside it. Tessaly and the copy are also timed
+# from the shell, which includes Wine starting the process. Also reports
 # Tessaly's peak memory (the process's maximum resident set, which is what
-# Windows calls the peak working set) and the minor page faults of both, as
-# /usr/bin/time counts them on the Wine process.
+# Windows calls the peak working set) and the minor page faults of Tessaly
+# and the copy, as /usr/bin/time counts them on the Wine process.
 #
 #   scripts/bench-run.sh [--size-mib N | --size-kib N] [--runs R] [--exe FILE]
 #
@@ -44,7 +50,8 @@ echo "bench-run.sh: measuring the $bits-bit build ($WINDOWS_WAY_WHY)" >&2
 wine_env $bits
 exe="$root/build/$build/bin/Tessaly.exe"
 stand_in="$root/build/$build/bin/stand_in_editor.exe"
-[ -f "$exe" ] && [ -f "$stand_in" ] || bash scripts/build.sh >/dev/null
+[ -f "$exe" ] && [ -f "$stand_in" ] && [ -f "$root/build/$build/bin/floor.exe" ] ||
+  bash scripts/build.sh >/dev/null
 exe=${other_exe:-$exe}
 
 work="$root/build/bench-run$bits"
@@ -59,16 +66,26 @@ WINEPREFIX="$WINEPREFIX" wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
 input="$drive_c/bench/input.txt"
-line=$(printf '%079d' 0)
+# 80 bytes a line: 77 ASCII digits, an a with diaeresis (two bytes of UTF-8)
+# and the line feed.
+line="$(printf '%077d' 0)$(printf '\303\244')"
 head -c $((size_kib * 1024)) < <(yes "$line") >"$input"
-lines=$(( size_kib * 1024 / 80 ))
 bytes=$(stat -c %s "$input")
-utf16_bytes=$(( (bytes + lines) * 2 ))
+# The letter is one unit of UTF-16 for its two bytes, and each line feed
+# gains a carriage return: the converted text has as many units as the
+# file has bytes.
+utf16_bytes=$(( bytes * 2 ))
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 timer="$root/build/$build/bin/process_time.exe"
-t_shell=() c_shell=() t_wine=() c_wine=() peaks=() t_faults=() c_faults=()
-clean() { rm -f "$drive_c"/users/*/Temp/Tessaly-*.txt "$drive_c/bench/copy.txt" "$drive_c"/bench/records/*; sync; }
+floor="$root/build/$build/bin/floor.exe"
+t_shell=() c_shell=() t_wine=() c_wine=() f_wine=() ratios=() peaks=()
+t_faults=() c_faults=()
+clean() {
+  rm -f "$drive_c"/users/*/Temp/*Tessaly*.txt "$drive_c"/users/*/Temp/floor-*.txt \
+    "$drive_c/bench/copy.txt" "$drive_c"/bench/records/*
+  sync
+}
 # The editor starts after Tessaly has ended; wait for its record.
 editor_started() {
   for _ in $(seq 100); do
@@ -93,17 +110,26 @@ for _ in $(seq "$runs"); do
   read -r seconds _ faults <"$work/copy.time"
   c_shell+=("$seconds") c_faults+=("$faults")
   clean
-  t_wine+=("$("$WINE" "$timer" "${tessaly[@]}" 2>/dev/null | tail -n 1 | tr -d '\r')")
+  tessaly_s=$("$WINE" "$timer" "${tessaly[@]}" 2>/dev/null | tail -n 1 | tr -d '\r')
   editor_started
   clean
+  floor_s=$("$WINE" "$timer" "$floor" 'C:\bench\input.txt' 2>/dev/null | tail -n 1 | tr -d '\r')
+  editor_started
+  clean
+  t_wine+=("$tessaly_s") f_wine+=("$floor_s")
+  ratios+=("$(awk -v t="$tessaly_s" -v f="$floor_s" 'BEGIN { printf "%.3f", t / f }')")
   c_wine+=("$("$WINE" "$timer" "${copy[@]}" 2>/dev/null | tail -n 1 | tr -d '\r')")
 done
 clean
 rm -f "$input"
 
 m() { printf '%s\n' "$@" | median; }
+least() { printf '%s\n' "$@" | sort -n | head -n 1; }
+echo "bench-run.sh: Tessaly / floor in Wine, run by run: ${ratios[*]}" >&2
 awk -v ts="$(m "${t_shell[@]}")" -v cs="$(m "${c_shell[@]}")" \
     -v tw="$(m "${t_wine[@]}")" -v cw="$(m "${c_wine[@]}")" \
+    -v fr="$(m "${ratios[@]}")" -v tb="$(least "${t_wine[@]}")" \
+    -v fb="$(least "${f_wine[@]}")" \
     -v tf="$(m "${t_faults[@]}")" -v cf="$(m "${c_faults[@]}")" \
     -v p="$(printf '%s\n' "${peaks[@]}" | sort -n | tail -n 1)" \
     -v u="$utf16_bytes" -v s="$size_kib" -v r="$runs" -v b="$bits" 'BEGIN {
@@ -111,6 +137,7 @@ awk -v ts="$(m "${t_shell[@]}")" -v cs="$(m "${c_shell[@]}")" \
   printf "{\"build\": \"%d-bit\", \"size_kib\": %d, \"runs\": %d, ", b, s, r
   printf "\"shell\": {\"tessaly_s\": %.3f, \"copy_s\": %.3f, \"ratio\": %.2f}, ", ts, cs, ts / cs
   printf "\"in_wine\": {\"tessaly_s\": %.3f, \"copy_s\": %.3f, \"ratio\": %.2f}, ", tw, cw, tw / cw
+  printf "\"floor\": {\"median_ratio\": %.2f, \"tessaly_best_s\": %.3f, \"floor_best_s\": %.3f, \"best_ratio\": %.2f}, ", fr, tb, fb, tb / fb
   printf "\"minor_faults\": {\"tessaly\": %d, \"copy\": %d}, ", tf, cf
   printf "\"peak_mib\": %.1f, \"text_mib\": %.1f, \"peak_target_mib\": %.1f}\n", p / 1024, u / 1048576, target
 }'
