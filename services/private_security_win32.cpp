@@ -134,7 +134,7 @@ bool PrivateSecurity::OwnedByUser(HANDLE file) const {
   return owned;
 }
 
-bool PrivateSecurity::TakenForUsers(HANDLE file) const {
+bool PrivateSecurity::CountsAsUsersOwn(HANDLE file) const {
   return !keeps_acls_(file) || OwnedByUser(file);
 }
 

@@ -52,10 +52,10 @@ class PrivateSecurity {
   /// user. False where its owner cannot be read.
   bool OwnedByUser(HANDLE file) const;
 
-  /// Whether the file open as `file` may be taken for the user's: owned by
+  /// Whether the file open as `file` counts as the user's own: owned by
   /// the user, or on a volume that keeps no owners, where nobody's files
   /// can be told apart and anyone may remove anything.
-  bool TakenForUsers(HANDLE file) const;
+  bool CountsAsUsersOwn(HANDLE file) const;
 
  private:
   struct LocalFreer {

@@ -62,7 +62,7 @@ DWORD RemoveOldCopy(const Text& path, const PrivateSecurity& user,
       (information.dwFileAttributes &
        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
       information.nNumberOfLinks != 1 || written > now ||
-      now - written <= max_age || !user.TakenForUsers(file.get())) {
+      now - written <= max_age || !user.CountsAsUsersOwn(file.get())) {
     return ERROR_SUCCESS;
   }
   const DWORD error = RemoveOpenFile(file.get());

@@ -298,11 +298,11 @@ TEST(PrivateSecurityTest, ACopyIsTheUsersAloneEvenWhenElevated) {
   // The temp folder keeps owners, so the owner decides; on a volume that
   // keeps none, such as FAT, nobody's copy can be told from the user's.
   EXPECT_TRUE(VolumeKeepsAcls(file));
-  EXPECT_FALSE(elevated.TakenForUsers(file));
+  EXPECT_FALSE(elevated.CountsAsUsersOwn(file));
   const auto no_acls = [](HANDLE) { return false; };
   EXPECT_TRUE(PrivateSecurity(
                   [&](TOKEN_INFORMATION_CLASS) { return sid(user); }, no_acls)
-                  .TakenForUsers(file));
+                  .CountsAsUsersOwn(file));
   ::CloseHandle(file);
 }
 
