@@ -4,8 +4,12 @@ enable_language(RC)
 # Static, so the programs import only the system's own DLLs.
 add_link_options(-static)
 # SSE2, which every x86 processor since 2003 has and Windows 8 and later
-# require, lets the conversion scan eight units at a time.
-add_compile_options(-msse2 -mfpmath=sse)
+# require, lets the conversion scan eight units at a time and the reader
+# decode sixteen bytes of ASCII at a time. The core was defined before this
+# file was read, so it is given the options itself.
+set(TESSALY_SSE2_OPTIONS -msse2 -mfpmath=sse)
+add_compile_options(${TESSALY_SSE2_OPTIONS})
+target_compile_options(tessaly_core PRIVATE ${TESSALY_SSE2_OPTIONS})
 
 add_library(tessaly_win32 STATIC
   services/command_line_win32.cpp

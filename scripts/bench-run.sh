@@ -9,8 +9,10 @@
 # same stand-in. Tessaly and the floor are timed side by side as process
 # lifetimes seen from inside Wine (process_time.exe starts each and waits
 # for it); the figure that counts is the median of the side-by-side ratios,
-# with best against best beside it. Tessaly and the copy are also timed
-# from the shell, which includes Wine starting the process. Also reports
+# with best against best beside it. Then phases.exe times the run's steps
+# one by one on the same file, and prints them on stderr. Tessaly and the
+# copy are also timed from the shell, which includes Wine starting the
+# process. Also reports
 # Tessaly's peak memory (the process's maximum resident set, which is what
 # Windows calls the peak working set) and the minor page faults of Tessaly
 # and the copy, as /usr/bin/time counts them on the Wine process.
@@ -50,7 +52,8 @@ echo "bench-run.sh: measuring the $bits-bit build ($WINDOWS_WAY_WHY)" >&2
 wine_env $bits
 exe="$root/build/$build/bin/Tessaly.exe"
 stand_in="$root/build/$build/bin/stand_in_editor.exe"
-[ -f "$exe" ] && [ -f "$stand_in" ] && [ -f "$root/build/$build/bin/floor.exe" ] ||
+[ -f "$exe" ] && [ -f "$stand_in" ] && [ -f "$root/build/$build/bin/floor.exe" ] &&
+  [ -f "$root/build/$build/bin/phases.exe" ] ||
   bash scripts/build.sh >/dev/null
 exe=${other_exe:-$exe}
 
@@ -121,6 +124,9 @@ for _ in $(seq "$runs"); do
   c_wine+=("$("$WINE" "$timer" "${copy[@]}" 2>/dev/null | tail -n 1 | tr -d '\r')")
 done
 clean
+# Where the time goes: the build's steps timed one by one, in one process.
+"$WINE" "$root/build/$build/bin/phases.exe" 'C:\bench\input.txt' 5 2>&1 |
+  tr -d '\r' | sed 's/^/bench-run.sh: /' >&2
 rm -f "$input"
 
 m() { printf '%s\n' "$@" | median; }

@@ -293,6 +293,15 @@ std::optional<Text> Win32FileHelper::ReadUnchangedText(
       break;
     }
     case TextEncoding::kUtf8:
+      if (scan.WellFormedUtf8()) {
+        // Well-formed, as the first pass found it: every decoder gives the
+        // same units, and this one is the fastest. Bytes that are not are
+        // other bytes than the first pass saw, and read again.
+        rule.kind = PieceRule::Kind::kUtf8;
+        decode = DecodeWellFormedUtf8;
+        break;
+      }
+      [[fallthrough]];
     case TextEncoding::kAnsi: {
       const UINT code_page = choice.encoding == TextEncoding::kUtf8 ? CP_UTF8
                              : ansi_code_page_ != 0 ? ansi_code_page_

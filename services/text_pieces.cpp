@@ -1,7 +1,16 @@
 #include "services/text_pieces.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#elif defined(__i386__)
+// Every x86 build that ships is made with SSE2; without it, the scans here
+// and in the line-end conversion fall back to slower loops.
+#error "x86 builds need SSE2: compile with -msse2"
+#endif
 
 namespace tessaly {
 namespace {
@@ -234,6 +243,83 @@ std::optional<std::size_t> DecodeInPieces(const ByteSource& source,
       buffer.resize(buffer.size() * 2);  // No whole piece yet.
     }
   }
+}
+
+std::optional<std::size_t> DecodeWellFormedUtf8(std::string_view bytes,
+                                                char16_t* out,
+                                                std::size_t room) {
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = in + bytes.size();
+  char16_t* const out_begin = out;
+  char16_t* const out_end = out + room;
+  constexpr std::size_t kBlock = 16;
+  while (in != end) {
+#if defined(__SSE2__)
+    // Each block is widened whole; where it holds a non-ASCII byte, only
+    // the ASCII before it counts, and the rest is written over.
+    while (static_cast<std::size_t>(end - in) >= kBlock &&
+           static_cast<std::size_t>(out_end - out) >= kBlock) {
+      const __m128i block =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                       _mm_unpacklo_epi8(block, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8),
+                       _mm_unpackhi_epi8(block, zero));
+      const auto high_bits = static_cast<unsigned>(_mm_movemask_epi8(block));
+      const std::size_t ascii =
+          high_bits == 0 ? kBlock : std::countr_zero(high_bits);
+      in += ascii;
+      out += ascii;
+      if (ascii != kBlock) break;
+    }
+    if (in == end) break;
+#endif
+    const unsigned char lead = *in;
+    if (lead < 0x80) {
+      if (out == out_end) return std::nullopt;
+      *out++ = lead;
+      ++in;
+      continue;
+    }
+    // The second byte's range narrows after E0, ED, F0 and F4: no overlong
+    // forms, no surrogates, nothing past U+10FFFF.
+    std::size_t length;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return std::nullopt;
+    }
+    if (static_cast<std::size_t>(end - in) < length) return std::nullopt;
+    std::uint32_t code_point = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+      if (in[i] < low || in[i] > high) return std::nullopt;
+      low = 0x80;
+      high = 0xBF;
+      code_point = code_point << 6 | (in[i] & 0x3F);
+    }
+    in += length;
+    if (code_point < 0x10000) {
+      if (out == out_end) return std::nullopt;
+      *out++ = static_cast<char16_t>(code_point);
+      continue;
+    }
+    if (out_end - out < 2) return std::nullopt;
+    code_point -= 0x10000;
+    *out++ = static_cast<char16_t>(0xD800 + (code_point >> 10));
+    *out++ = static_cast<char16_t>(0xDC00 + (code_point & 0x3FF));
+  }
+  return static_cast<std::size_t>(out - out_begin);
 }
 
 std::optional<std::size_t> DecodeUtf16(std::string_view bytes, bool big_endian,

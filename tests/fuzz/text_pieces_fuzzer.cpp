@@ -2,7 +2,8 @@
 // and cut of the stream into reads, decoding piece by piece gives what
 // decoding the whole gives. The decoders here are models of the two ways
 // real ones treat broken input, so the piece ends must suit both. The first
-// pass's counts must not depend on how the stream is cut either.
+// pass's counts must not depend on how the stream is cut either, and the
+// fast UTF-8 decoder must agree with the model.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -219,5 +220,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
         });
   }
   ExpectScanIgnoresChunks(bytes, chunk_seed);
+
+  // The fast decoder gives the model's units for well-formed UTF-8 and
+  // nothing for anything else.
+  std::u16string fast(bytes.size(), u'\0');
+  const std::optional<std::size_t> units =
+      DecodeWellFormedUtf8(bytes, fast.data(), fast.size());
+  if (IsValidUtf8(bytes) ? !units || fast.substr(0, *units) !=
+                                         DecodeUtf8(bytes, /*to_end=*/false)
+                         : units.has_value()) {
+    std::abort();
+  }
   return 0;
 }

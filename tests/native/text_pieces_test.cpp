@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessaly {
@@ -110,6 +112,40 @@ TEST(TextScanTest, CountsTheSameHoweverTheFileIsCut) {
       EXPECT_EQ(scan.Units(), c.units) << c.bytes << ", chunks of " << chunk;
       EXPECT_EQ(scan.LineFeeds(), c.line_feeds) << c.bytes;
       EXPECT_EQ(scan.Bytes(), c.bytes.size());
+    }
+  }
+}
+
+// Non-ASCII at every place of a sixteen-byte block, and as the last
+// character, where there is exactly room for the text and where one unit
+// less; and broken sequences, long after ASCII or at the end.
+TEST(DecodeWellFormedUtf8Test, DecodesEveryPlaceAndRefusesBrokenBytes) {
+  const std::string run(40, 'x');
+  for (const auto& [character, units] :
+       {std::pair{"\xC3\xA4"s, u"\u00E4"s},
+        {"\xE2\x82\xAC"s, u"\u20AC"s},
+        {"\xF0\x9F\x98\x80"s, u"\U0001F600"s}}) {
+    for (std::size_t at = 0; at <= run.size(); ++at) {
+      const std::string bytes = run.substr(0, at) + character + run.substr(at);
+      std::u16string expected(run.begin(), run.end());
+      expected.insert(at, units);
+      std::u16string out(expected.size(), u'-');
+      EXPECT_EQ(DecodeWellFormedUtf8(bytes, out.data(), out.size()),
+                expected.size());
+      EXPECT_EQ(out, expected) << at;
+      EXPECT_EQ(DecodeWellFormedUtf8(bytes, out.data(), out.size() - 1),
+                std::nullopt)
+          << at;
+    }
+  }
+  for (const std::string& broken :
+       {"\xC0\xAF"s, "\xE0\x80\xAF"s, "\xED\xA0\x80"s, "\xF4\x90\x80\x80"s,
+        "\xF8\x88\x80\x80\x80"s, "\x80"s, "\xC3"s, "\xE2\x82"s, "\xC3\x41"s}) {
+    for (const std::string& bytes : {broken, run + broken, broken + run}) {
+      std::u16string out(bytes.size(), u'-');
+      EXPECT_EQ(DecodeWellFormedUtf8(bytes, out.data(), out.size()),
+                std::nullopt)
+          << bytes;
     }
   }
 }

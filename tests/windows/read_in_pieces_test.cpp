@@ -78,9 +78,11 @@ const struct {
 TEST(ReadInPiecesTest, PieceEndsInsideCharactersChangeNothing) {
   using namespace std::string_literals;
   const std::string utf8 =
-      "\xD0\x96\n\xE4\xB8\xAD\xF0\x9F\x98\x80 line\nend\xE2\x82\xAC";
-  ExpectEveryPieceSizeReads(utf8, u"Ж\n中\U0001F600 line\nend€", 0,
-                            "UTF-8 without a mark");
+      "\xD0\x96\n\xE4\xB8\xAD\xF0\x9F\x98\x80 line\nend\xE2\x82\xAC"
+      "0123456789abcdefghij\xC3\xA4\n";
+  ExpectEveryPieceSizeReads(
+      utf8, u"Ж\n中\U0001F600 line\nend€0123456789abcdefghijä\n", 0,
+      "UTF-8 without a mark");
   const std::string broken =
       "\xEF\xBB\xBF"
       "a\xE0\x41\xF0\x90\x41\xC2\xE0\xE0\x41\x80\x80\xF8\n"
