@@ -57,24 +57,14 @@ void Utf8Scan::Add(std::string_view bytes) {
     while (byte < end && *byte < 0x80) ++byte;
     units_ += static_cast<std::size_t>(byte - run_start);
     if (byte == end) break;
-    // The allowed range of the second byte narrows for E0, ED, F0 and F4,
-    // which is what rules out overlong forms, surrogates and values past
-    // U+10FFFF.
-    const unsigned char lead = *byte++;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      needed_ = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      needed_ = 2;
-      if (lead == 0xE0) low_ = 0xA0;
-      if (lead == 0xED) high_ = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      needed_ = 3;
-      if (lead == 0xF0) low_ = 0x90;
-      if (lead == 0xF4) high_ = 0x8F;
-    } else {
+    const Utf8Lead sequence = ReadUtf8Lead(*byte++);
+    if (sequence.length == 0) {
       valid_ = false;
       break;
     }
+    needed_ = sequence.length - 1;
+    low_ = sequence.low;
+    high_ = sequence.high;
     // A four-byte sequence is a surrogate pair in UTF-16.
     units_ += needed_ == 3 ? 2 : 1;
   }

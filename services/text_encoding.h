@@ -33,6 +33,30 @@ EncodingChoice ChooseEncoding(std::string_view bytes);
 /// past U+10FFFF, no sequence cut short.
 bool IsValidUtf8(std::string_view bytes);
 
+/// What a lead byte starts in well-formed UTF-8: how many bytes the
+/// sequence has (0 for a byte that starts none) and the range its second
+/// byte must be in, which narrows after E0, ED, F0 and F4 to rule out
+/// overlong forms, surrogates and values past U+10FFFF. Later bytes are
+/// 80-BF.
+struct Utf8Lead {
+  int length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+};
+
+constexpr Utf8Lead ReadUtf8Lead(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return {2};
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    return {3, static_cast<unsigned char>(lead == 0xE0 ? 0xA0 : 0x80),
+            static_cast<unsigned char>(lead == 0xED ? 0x9F : 0xBF)};
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    return {4, static_cast<unsigned char>(lead == 0xF0 ? 0x90 : 0x80),
+            static_cast<unsigned char>(lead == 0xF4 ? 0x8F : 0xBF)};
+  }
+  return {};
+}
+
 /// Checks UTF-8 as it streams past, in chunks cut anywhere, and counts the
 /// UTF-16 units it decodes to.
 class Utf8Scan {

@@ -282,30 +282,15 @@ std::optional<std::size_t> DecodeWellFormedUtf8(std::string_view bytes,
       ++in;
       continue;
     }
-    // The second byte's range narrows after E0, ED, F0 and F4: no overlong
-    // forms, no surrogates, nothing past U+10FFFF.
-    std::size_t length;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
+    const Utf8Lead sequence = ReadUtf8Lead(lead);
+    const auto length = static_cast<std::size_t>(sequence.length);
+    if (length == 0 || static_cast<std::size_t>(end - in) < length ||
+        in[1] < sequence.low || in[1] > sequence.high) {
       return std::nullopt;
     }
-    if (static_cast<std::size_t>(end - in) < length) return std::nullopt;
     std::uint32_t code_point = lead & (0x7F >> length);
     for (std::size_t i = 1; i < length; ++i) {
-      if (in[i] < low || in[i] > high) return std::nullopt;
-      low = 0x80;
-      high = 0xBF;
+      if ((in[i] & 0xC0) != 0x80) return std::nullopt;
       code_point = code_point << 6 | (in[i] & 0x3F);
     }
     in += length;
