@@ -9,13 +9,13 @@
 # same stand-in. Tessaly and the floor are timed side by side as process
 # lifetimes seen from inside Wine (process_time.exe starts each and waits
 # for it); the figure that counts is the median of the side-by-side ratios,
-# with best against best beside it. Then phases.exe times the run's steps
-# one by one on the same file, and prints them on stderr. Tessaly and the
-# copy are also timed from the shell, which includes Wine starting the
-# process. Also reports
-# Tessaly's peak memory (the process's maximum resident set, which is what
-# Windows calls the peak working set) and the minor page faults of Tessaly
-# and the copy, as /usr/bin/time counts them on the Wine process.
+# with best against best beside it. Then phases.exe (the build's own, also
+# with --exe) times the run's steps one by one on the same file, and prints
+# them on stderr. Tessaly and the copy are also timed from the shell, which
+# includes Wine starting the process. Also reports Tessaly's peak memory
+# (the process's maximum resident set, which is what Windows calls the peak
+# working set) and the minor page faults of Tessaly and the copy, as
+# /usr/bin/time counts them on the Wine process.
 #
 #   scripts/bench-run.sh [--size-mib N | --size-kib N] [--runs R] [--exe FILE]
 #
