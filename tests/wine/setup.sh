@@ -25,17 +25,21 @@ prefix_lacks_32_bit() {
 }
 
 if [ ! -f "$wine_dir/pristine/system.reg" ] || prefix_lacks_32_bit "$1"; then
-  rm -rf "$wine_dir/pristine"
+  # Made aside and moved in whole: a prefix whose making was cut short
+  # (by ctest's time limit, say) would update itself in the first test,
+  # which then counts an extra process.
+  made="$wine_dir/pristine.making"
+  rm -rf "$wine_dir/pristine" "$made"
   # No Mono or Gecko: nothing here needs them, and their installers ask.
-  WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX="$wine_dir/pristine" \
-    "$WINE" wineboot -i
+  WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX="$made" "$WINE" wineboot -i
   # Xvfb has no window manager: unmanaged windows close without Wine's
   # two-second wait. A crash must not leave a dialog waiting.
-  WINEPREFIX="$wine_dir/pristine" "$WINE" reg add \
+  WINEPREFIX="$made" "$WINE" reg add \
     'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-  WINEPREFIX="$wine_dir/pristine" "$WINE" reg add 'HKCU\Software\Wine\WineDbg' \
+  WINEPREFIX="$made" "$WINE" reg add 'HKCU\Software\Wine\WineDbg' \
     /v ShowCrashDialog /t REG_DWORD /d 0 /f
-  WINEPREFIX="$wine_dir/pristine" wineserver -w
+  WINEPREFIX="$made" wineserver -w
+  mv "$made" "$wine_dir/pristine"
 fi
 
 rm -rf "$wine_dir/stand-in"
