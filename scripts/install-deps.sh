@@ -13,6 +13,8 @@
 # installed only where there is none, and is too old for it) and
 # actionlint for the hosted workflow (tools/ci-lint). 32-bit Wine installs on any x86-64 machine, even
 # one whose kernel cannot run it; the tests then use 64-bit Wine alone.
+# With --no-npm, only Debian's packages (for scripts/vm32.sh's machine,
+# which runs tests of a build made elsewhere).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 dpkg --add-architecture i386
@@ -24,6 +26,7 @@ apt-get install -y -q --no-install-recommends \
   wine wine32:i386 wine64 \
   xvfb xdotool imagemagick \
   wixl msitools faketime osslsigncode openssl libxml2-utils reuse shellcheck
+[ "${1:-}" = --no-npm ] && exit 0
 command -v npm >/dev/null ||
   apt-get install -y -q --no-install-recommends nodejs npm
 for tool in sbom-validator ci-lint; do
