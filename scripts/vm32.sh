@@ -80,6 +80,10 @@ EOF
   rm -rf "$tree"
 }
 
+# One call at a time: a second would empty the first one's share.
+mkdir -p "$vm"
+exec 9>"$vm/lock"
+flock -n 9 || { echo "vm32.sh: another call is using the machine" >&2; exit 1; }
 if [ ! -f "$vm/disk.img" ]; then make_machine; fi
 
 share="$vm/share"
