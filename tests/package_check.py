@@ -13,6 +13,7 @@ import json
 import os
 import subprocess
 import sys
+import tempfile
 import urllib.parse
 import zipfile
 
@@ -114,7 +115,16 @@ def check_sbom(sbom: str, release_files: str, packages: list) -> None:
     if validated.returncode != 0:
         fail(f"the bill of materials:\n{validated.stdout}{validated.stderr}")
     with open(sbom, encoding="utf-8") as file:
-        components = json.load(file)["components"]
+        bom = json.load(file)
+    components = bom["components"]
+    # A validator that takes anything proves nothing: a malformed hash.
+    bom["components"][0]["hashes"][0]["content"] = "not-a-sha-256"
+    with tempfile.NamedTemporaryFile("w", suffix=".json") as planted:
+        json.dump(bom, planted)
+        planted.flush()
+        if subprocess.run(["node", VALIDATOR, planted.name],
+                          capture_output=True).returncode == 0:
+            fail("the validator took a bill of materials with a bad hash")
     hashes = {c["name"]: c["hashes"][0]["content"] for c in components
               if c["type"] == "file"}
     shipped = [os.path.join(release_files, name)

