@@ -100,7 +100,13 @@ PrivateSecurity::PrivateSecurity(const TokenQuery& token,
   // the user and for SYSTEM ("SY"). Owner: the user.
   const std::wstring dacl = L"D:P(A;;FA;;;" + user + L")(A;;FA;;;SY)";
   descriptor_ = Descriptor(L"O:" + user + dacl);
-  descriptor_without_owner_ = Descriptor(dacl);
+  // Where the owner is left to the file system, as on a share reached as
+  // another account, the DACL must also let in that owner, or the server
+  // denies the editor's open by the account it knows the connection as:
+  // anyone not in a DACL is denied. OWNER RIGHTS ("OW", S-1-3-4, from
+  // Windows Vista on) stands for whoever owns the file, so it names the
+  // owner given without knowing it, and nobody else.
+  descriptor_without_owner_ = Descriptor(dacl + L"(A;;FA;;;OW)");
   attributes_ = AttributesFor(descriptor_.get());
   attributes_without_owner_ = AttributesFor(descriptor_without_owner_.get());
 }
@@ -119,7 +125,7 @@ PrivateSecurity::UniqueDescriptor PrivateSecurity::Descriptor(
   return UniqueDescriptor(descriptor);
 }
 
-bool PrivateSecurity::OwnedByUser(HANDLE file) const {
+std::vector<BYTE> PrivateSecurity::OwnerOf(HANDLE file) const {
   const auto get_security_info = SystemFunction<GetSecurityInfoCall>(
       advapi_.get(), "GetSecurityInfo", kOperation);
   PSID owner = nullptr;
@@ -127,15 +133,24 @@ bool PrivateSecurity::OwnedByUser(HANDLE file) const {
   if (get_security_info(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
                         &owner, nullptr, nullptr, nullptr,
                         &descriptor) != ERROR_SUCCESS) {
-    return false;
+    return {};
   }
-  const bool owned = owner != nullptr && SidBytes(owner) == user_sid_;
+  std::vector<BYTE> sid;
+  if (owner != nullptr) sid = SidBytes(owner);
   ::LocalFree(descriptor);
-  return owned;
+  return sid;
 }
 
-bool PrivateSecurity::CountsAsUsersOwn(HANDLE file) const {
-  return !keeps_acls_(file) || OwnedByUser(file);
+bool PrivateSecurity::OwnedByUser(HANDLE file) const {
+  return OwnerOf(file) == user_sid_;
+}
+
+bool PrivateSecurity::CountsAsUsersOwn(
+    HANDLE file, const std::vector<BYTE>& run_owner) const {
+  if (!keeps_acls_(file)) return true;
+  const std::vector<BYTE> owner = OwnerOf(file);
+  return !owner.empty() &&
+         (owner == user_sid_ || (!run_owner.empty() && owner == run_owner));
 }
 
 }  // namespace tessaly

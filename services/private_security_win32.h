@@ -41,21 +41,31 @@ class PrivateSecurity {
   /// For CreateFileW: a new file with this security.
   SECURITY_ATTRIBUTES* attributes() { return &attributes_; }
 
-  /// The same access list without the owner, for a file system that
-  /// refuses the user as owner (ERROR_INVALID_OWNER), as a share reached as
-  /// another account may: the file then gets the owner the system gives it.
+  /// Without the owner, for a file system that refuses the user as owner
+  /// (ERROR_INVALID_OWNER), as a share reached as another account may: the
+  /// file then gets the owner the system gives it, which the access list
+  /// also lets in, so that the one who made the file can still read it.
   SECURITY_ATTRIBUTES* attributes_without_owner() {
     return &attributes_without_owner_;
   }
+
+  /// The owner of the file open as `file`, with READ_CONTROL; empty where
+  /// it cannot be read.
+  std::vector<BYTE> OwnerOf(HANDLE file) const;
 
   /// Whether the file open as `file`, with READ_CONTROL, is owned by the
   /// user. False where its owner cannot be read.
   bool OwnedByUser(HANDLE file) const;
 
   /// Whether the file open as `file` counts as the user's own: owned by
-  /// the user, or on a volume that keeps no owners, where nobody's files
-  /// can be told apart and anyone may remove anything.
-  bool CountsAsUsersOwn(HANDLE file) const;
+  /// the user, or by `run_owner` where that is not empty, the owner that
+  /// the file system gave this run's own copy when it refused the user (on
+  /// a share, the account it is reached as); or on a volume that keeps no
+  /// owners, where no owner can be told. There the file system's own
+  /// rules, a share's or the Unix permissions behind one, still decide
+  /// whether it may be removed.
+  bool CountsAsUsersOwn(HANDLE file,
+                        const std::vector<BYTE>& run_owner = {}) const;
 
  private:
   struct LocalFreer {

@@ -93,13 +93,18 @@ HANDLE CreateNewFile(const wchar_t* path, SECURITY_ATTRIBUTES* security) {
                        nullptr);
 }
 
-ScratchFiles::ScratchFiles(NewFileCall create_new)
-    : create_new_(std::move(create_new)) {}
+ScratchFiles::ScratchFiles(NewFileCall create_new, TokenQuery token)
+    : create_new_(std::move(create_new)), token_(std::move(token)) {}
 
 ScratchFiles::~ScratchFiles() { RemoveHeld(); }
 
+const PrivateSecurity& ScratchFiles::Security() {
+  if (!security_) security_ = std::make_unique<PrivateSecurity>(token_);
+  return *security_;
+}
+
 DWORD ScratchFiles::Create(const Text& path) {
-  if (!security_) security_ = std::make_unique<PrivateSecurity>();
+  Security();
   const auto create = [&] {
     return OwnHandle(create_new_(FileSystemPath(path).get(),
                                  owner_refused_
@@ -113,6 +118,7 @@ DWORD ScratchFiles::Create(const Text& path) {
     owner_refused_ = true;
     handle = create();
     if (!handle) return ::GetLastError();
+    owner_given_ = security_->OwnerOf(handle.get());
   }
   // A name that still reaches a device: nothing is written to it, and
   // nothing removed.

@@ -40,8 +40,10 @@ class ScratchFiles {
   using NewFileCall =
       std::function<HANDLE(const wchar_t* path, SECURITY_ATTRIBUTES* security)>;
 
-  /// Files are created by `create_new`, by default CreateNewFile.
-  explicit ScratchFiles(NewFileCall create_new = CreateNewFile);
+  /// Files are created by `create_new`, by default CreateNewFile, for the
+  /// user of `token`, by default this process's.
+  explicit ScratchFiles(NewFileCall create_new = CreateNewFile,
+                        TokenQuery token = nullptr);
   ~ScratchFiles();
   ScratchFiles(const ScratchFiles&) = delete;
   ScratchFiles& operator=(const ScratchFiles&) = delete;
@@ -66,6 +68,15 @@ class ScratchFiles {
   /// call it before a program is given the paths.
   void CheckNames() const;
 
+  /// The security of this run's files, made on first use; the sweep of
+  /// old copies goes by it too.
+  const PrivateSecurity& Security();
+
+  /// The owner that the file system gave this run's files when it refused
+  /// the user, read through the handle that made the first of them; empty
+  /// where it took the user, or no file was made.
+  const std::vector<BYTE>& OwnerGiven() const { return owner_given_; }
+
   /// Lets go of every file held: they belong to the started program now.
   /// Returns their paths.
   std::vector<Text> HandOver();
@@ -83,10 +94,12 @@ class ScratchFiles {
     UniqueHandle handle;
   };
   NewFileCall create_new_;
+  TokenQuery token_;
   std::vector<File> files_;
   /// Made for the first file, so that runs that make none load nothing.
   std::unique_ptr<PrivateSecurity> security_;
   bool owner_refused_ = false;
+  std::vector<BYTE> owner_given_;
 };
 
 }  // namespace tessaly

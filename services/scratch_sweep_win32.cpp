@@ -1,9 +1,11 @@
 // The housekeeping after a run: scratch copies of earlier runs, which their
 // editors have long let go of, are removed from the temp folder, but only
 // those that are still as this program left them: read-only, of one name,
-// and the user's own where the volume keeps owners.
+// and the user's own where the volume keeps owners (or of the owner that
+// this run's copy was given, where the file system refused the user).
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "services/long_path.h"
 #include "services/private_security_win32.h"
@@ -39,15 +41,20 @@ Text LongFormOf(const Text& path) {
 
 // Removes the old copy at `path` if it is one that this program wrote and
 // nobody changed since: still read-only, not written to in `max_age`, the
-// user's own, and of one name. A file of more names is another file that
+// user's own (or `run_owner`'s, PrivateSecurity::CountsAsUsersOwn), and of
+// one name. A file of more names is another file that
 // one of them only looks like a copy: the attribute is the file's, not the
 // name's, so clearing it would leave that file writable. Returns the
 // system's error code where it could not be looked at or removed, 0
 // otherwise; `removed` says whether it went.
 DWORD RemoveOldCopy(const Text& path, const PrivateSecurity& user,
-                    ULONGLONG now, ULONGLONG max_age, bool& removed) {
+                    const std::vector<BYTE>& run_owner, ULONGLONG now,
+                    ULONGLONG max_age, bool& removed) {
   removed = false;
-  // Shared with nobody, so that nobody has it open meanwhile.
+  // Shared with nobody: while it is judged, nobody else can open it to
+  // read, write or remove it, and it is not opened where anybody already
+  // has. Opens for its attributes or its security alone are not governed
+  // by sharing.
   const UniqueHandle file = OwnHandle(::CreateFileW(
       FileSystemPath(path).get(),
       DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0,
@@ -62,7 +69,8 @@ DWORD RemoveOldCopy(const Text& path, const PrivateSecurity& user,
       (information.dwFileAttributes &
        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
       information.nNumberOfLinks != 1 || written > now ||
-      now - written <= max_age || !user.CountsAsUsersOwn(file.get())) {
+      now - written <= max_age ||
+      !user.CountsAsUsersOwn(file.get(), run_owner)) {
     return ERROR_SUCCESS;
   }
   const DWORD error = RemoveOpenFile(file.get());
@@ -109,7 +117,16 @@ std::int32_t Win32FileHelper::FinishScratchFile(const Text& scratch_path,
     return 0;
   }
   UniqueFindHandle search(first);
-  std::unique_ptr<PrivateSecurity> user;
+  // The run's own security where it made copies; made here only when a
+  // candidate is found, so that most runs load nothing for it.
+  std::unique_ptr<PrivateSecurity> own_security;
+  const auto user = [&]() -> const PrivateSecurity& {
+    if (scratch_files_) return scratch_files_->Security();
+    if (!own_security) own_security = std::make_unique<PrivateSecurity>();
+    return *own_security;
+  };
+  const std::vector<BYTE> run_owner =
+      scratch_files_ ? scratch_files_->OwnerGiven() : std::vector<BYTE>{};
   do {
     if (max_removals >= 0 && removed >= max_removals) break;
     const Text name = FromWide(found.cFileName);
@@ -129,8 +146,8 @@ std::int32_t Win32FileHelper::FinishScratchFile(const Text& scratch_path,
     bool gone = false;
     DWORD error = ERROR_SUCCESS;
     try {
-      if (!user) user = std::make_unique<PrivateSecurity>();
-      error = RemoveOldCopy(folder + u'\\' + name, *user, now, max_age, gone);
+      error = RemoveOldCopy(folder + u'\\' + name, user(), run_owner, now,
+                            max_age, gone);
     } catch (const ServiceError& failed) {
       error = failed.system_code();
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "services/private_security_win32.h"
@@ -10,12 +11,39 @@
 #include "services/win32_support_win32.h"
 #include "tests/windows/test_files_win32.h"
 // After windows.h, which it needs.
+#include <aclapi.h>
 #include <sddl.h>
 
 namespace tessaly::testing {
 namespace {
 
 Text T(const std::wstring& wide) { return FromWide(wide); }
+
+std::vector<BYTE> SidOf(const std::wstring& text) {
+  PSID converted = nullptr;
+  EXPECT_TRUE(::ConvertStringSidToSidW(text.c_str(), &converted));
+  const auto* bytes = static_cast<const BYTE*>(converted);
+  std::vector<BYTE> copied(bytes, bytes + ::GetLengthSid(converted));
+  ::LocalFree(converted);
+  return copied;
+}
+
+std::wstring Sddl(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFORMATION parts) {
+  wchar_t* text = nullptr;
+  EXPECT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+      descriptor, SDDL_REVISION_1, parts, &text, nullptr));
+  const std::wstring copied(text);
+  ::LocalFree(text);
+  return copied;
+}
+
+std::unique_ptr<void, decltype(&::LocalFree)> Descriptor(
+    const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR made = nullptr;
+  EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      sddl.c_str(), SDDL_REVISION_1, &made, nullptr));
+  return {made, ::LocalFree};
+}
 
 // Reading fails with the system's code, and the failure names the file.
 void ExpectReadFails(Win32FileHelper& files, const std::wstring& path,
@@ -266,25 +294,14 @@ TEST(JudgeFoundFileTest, ALinkIsJudgedByItsTarget) {
 // Built for an elevated token, whose default owner is Administrators: the
 // copy is the user's all the same, and only the user's files count as own.
 TEST(PrivateSecurityTest, ACopyIsTheUsersAloneEvenWhenElevated) {
-  const auto sid = [](const std::wstring& text) {
-    PSID converted = nullptr;
-    EXPECT_TRUE(::ConvertStringSidToSidW(text.c_str(), &converted));
-    const auto* bytes = static_cast<const BYTE*>(converted);
-    std::vector<BYTE> copied(bytes, bytes + ::GetLengthSid(converted));
-    ::LocalFree(converted);
-    return copied;
-  };
+  const auto sid = SidOf;
   const std::wstring user = L"S-1-5-21-1-2-3-1001";
   PrivateSecurity elevated([&](TOKEN_INFORMATION_CLASS kind) {
     return sid(kind == TokenUser ? user : L"S-1-5-32-544");
   });
-  wchar_t* sddl = nullptr;
-  ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
-      elevated.attributes()->lpSecurityDescriptor, SDDL_REVISION_1,
-      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &sddl, nullptr));
-  EXPECT_EQ(std::wstring(sddl),
+  EXPECT_EQ(Sddl(elevated.attributes()->lpSecurityDescriptor,
+                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION),
             L"O:" + user + L"D:P(A;;FA;;;" + user + L")(A;;FA;;;SY)");
-  ::LocalFree(sddl);
 
   ScopedFolder folder;
   WriteBytes(folder / L"mine.txt", "x");
@@ -340,6 +357,74 @@ TEST(ScratchFilesTest, AnOwnerTheFileSystemRefusesIsLeftToTheSystem) {
   ScratchFiles next_run(refuse_owners);
   EXPECT_EQ(next_run.Create(T(folder / L"c.txt")), DWORD{ERROR_ACCESS_DENIED});
   EXPECT_EQ(owner_named, std::vector<bool>{true});
+}
+
+// A share reached as another account refuses the user as owner and gives
+// new files that account. Here the user is made up, and the account that
+// runs the test plays the share's: it owns the old copy planted. The
+// retried copy lets its owner in, and the old copy is swept by a run whose
+// copy got that owner, by no other.
+TEST(ScratchFilesTest, TheSharesAccountReadsItsCopiesAndItsRunsSweepThem) {
+  ScopedFolder folder;
+  const auto path = [&](std::uint32_t random) {
+    const Text text = ScratchFileName(u"Tessaly", 1, random);
+    return folder / std::wstring(Wide(text), text.size());
+  };
+  WriteBytes(path(2), "x");
+  AgeAsCopy(path(2), 48);
+  std::wstring share_account;
+  {
+    const UniqueHandle planted =
+        OwnHandle(::CreateFileW(path(2).c_str(), READ_CONTROL, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+    std::vector<BYTE> owner = PrivateSecurity().OwnerOf(planted.get());
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(::ConvertSidToStringSidW(owner.data(), &text));
+    share_account = text;
+    ::LocalFree(text);
+  }
+  const std::wstring user = L"S-1-5-21-1-2-3-1001";
+  std::wstring dacl_given;
+  // Gives every new file `owner`, or its own default where that is empty,
+  // refusing the user as owner first where `refuses`.
+  const auto file_system = [&](bool refuses, const std::wstring& owner) {
+    return [&, refuses, owner](const wchar_t* file,
+                               SECURITY_ATTRIBUTES* security) {
+      PSID named = nullptr;
+      BOOL defaulted = FALSE;
+      ::GetSecurityDescriptorOwner(security->lpSecurityDescriptor, &named,
+                                   &defaulted);
+      if (refuses && named != nullptr) {
+        ::SetLastError(ERROR_INVALID_OWNER);
+        return INVALID_HANDLE_VALUE;
+      }
+      dacl_given =
+          Sddl(security->lpSecurityDescriptor, DACL_SECURITY_INFORMATION);
+      const auto given =
+          Descriptor((owner.empty() ? L"" : L"O:" + owner) + dacl_given);
+      SECURITY_ATTRIBUTES attributes = *security;
+      attributes.lpSecurityDescriptor = given.get();
+      return CreateNewFile(file, &attributes);
+    };
+  };
+  const auto sweep = [&](const ScratchFiles::NewFileCall& create) {
+    const auto run = std::make_shared<ScratchFiles>(
+        create, [&](TOKEN_INFORMATION_CLASS) { return SidOf(user); });
+    EXPECT_EQ(run->Create(T(path(1))), DWORD{ERROR_SUCCESS});
+    Win32FileHelper files(Win32FileHelper::kPieceBytes, 0, run);
+    std::int32_t removed = 0;
+    Text failure;
+    return files.FinishScratchFile(T(path(1)), -1, -1, removed, failure);
+  };
+  EXPECT_EQ(sweep(file_system(false, L"")), 0);
+  EXPECT_TRUE(Exists(path(2)));
+  EXPECT_EQ(sweep(file_system(true, share_account)), 1);
+  EXPECT_FALSE(Exists(path(2)));
+  // OWNER RIGHTS, S-1-3-4, whoever owns the file.
+  EXPECT_EQ(dacl_given, Sddl(Descriptor(L"D:P(A;;FA;;;" + user +
+                                        L")(A;;FA;;;SY)(A;;FA;;;S-1-3-4)")
+                                 .get(),
+                             DACL_SECURITY_INFORMATION));
 }
 
 TEST(FinishScratchFileTest, AgeAndCountLimitsApply) {
