@@ -185,10 +185,8 @@ def write_scoop(out_dir: str, release_url: str, version: str,
             "regex": re.escape(segment).replace(re.escape(version),
                                                 r"([\d.]+)") + "/"}
     if segment:
-        major_minor = ".".join(version.split(".")[:2])
         manifest["autoupdate"] = {
-            "url": manifest["url"].replace(version, "$version").replace(
-                f"-{major_minor}-", "-$majorVersion.$minorVersion-"),
+            "url": manifest["url"].replace(version, "$version"),
             "hash": {"url": "$baseurl/SHA256SUMS"},
         }
     folder = os.path.join(out_dir, "scoop")

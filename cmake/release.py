@@ -21,6 +21,13 @@ inputs, and signs it where a certificate is given:
     release.py --source-dir DIR --out-dir DIR --version 1.0.0
                --exe EXE --readme TXT --license TXT --icon ICO --wxs WXS
                [--release-url URL] [--msi-only]
+               [--stage files|packages|rest] [--signed-elsewhere]
+
+A signer elsewhere (a signing service) signs between the stages: files,
+then release-files/Tessaly.exe is signed, then packages, then both MSIs
+are signed, then rest, which hashes what was signed. The package target
+takes them from TESSALY_RELEASE_STAGE and TESSALY_SIGNED_ELSEWHERE=1 in
+the environment of the build.
 
 THIRD-PARTY-NOTICES.txt and the runtime's part of the bill of materials
 come from the installed toolchain packages (third_party.py).
@@ -78,8 +85,9 @@ def product_code(scope: str, msi_version: str) -> str:
 def write_guide(source: str, target: str, msi_version: str, release_url: str,
                 signed: bool) -> None:
     """The user's guide as README.txt, with Windows line ends, and what
-    only the release knows filled in: the packages' product codes, where
-    the release is published and whether it is signed."""
+    only the release knows filled in: its version, the packages' product
+    codes, where the release is published, where to report a problem and
+    whether it is signed."""
     with open(source, encoding="ascii", newline="") as file:
         text = file.read().replace("\r\n", "\n")
     if release_url:
@@ -97,7 +105,21 @@ def write_guide(source: str, target: str, msi_version: str, release_url: str,
     else:
         signature = ("This release is not signed. An unsigned program may "
                      "meet Windows' own checks:")
+    report = "Report an internal error, or anything else that goes wrong, "
+    if release_url:
+        urls = chocolatey.package_urls(release_url, msi_version)
+        report += (f"at {urls['bugTrackerUrl']}, with your Windows version, "
+                   "how Brevinor was installed, the message and the exit "
+                   "status.")
+        if urls["bugTrackerUrl"].endswith("/issues"):
+            report += (" A security problem is reported privately "
+                       f"instead: see {urls['projectUrl']}/security/policy.")
+    else:
+        report += "to whoever gave you Brevinor."
     values = {
+        "VERSION": msi_version,
+        "REPORT_AT": textwrap.fill(report, 72, break_long_words=False,
+                                   break_on_hyphens=False),
         "MACHINE_PRODUCT_CODE": "{" + product_code("perMachine",
                                                    msi_version) + "}",
         "USER_PRODUCT_CODE": "{" + product_code("perUser", msi_version) + "}",
@@ -107,6 +129,10 @@ def write_guide(source: str, target: str, msi_version: str, release_url: str,
     text = re.sub(r"@([A-Z_]+)@", lambda m: values.get(m[1], m[0]), text)
     if re.search(r"@[A-Z_]+@", text):
         fail(f"{source} holds a placeholder that release.py does not fill")
+    # The title's rule, as long as the title with its version.
+    title, rule, rest = text.split("\n", 2)
+    if set(rule) == {"="}:
+        text = "\n".join([title, "=" * len(title), rest])
     with open(target, "w", encoding="ascii", newline="\r\n") as out:
         out.write(text)
 
@@ -322,6 +348,29 @@ def write_sbom(path: str, version: str, shipped: list, packages: list,
         out.write("\n")
 
 
+STAGES = ["files", "packages", "rest"]
+
+
+def stage_files(args, staging: str, signer, epoch: int) -> None:
+    """The files as they ship: the exe, signed where a certificate is
+    given, the guide, the licence and the notices, and the icon that the
+    packages show."""
+    os.makedirs(staging, exist_ok=True)
+    exe = os.path.join(staging, "Tessaly.exe")
+    shutil.copyfile(args.exe, exe)
+    signed = bool(signer and signer.pkcs12) or args.signed_elsewhere
+    write_guide(args.readme, os.path.join(staging, "README.txt"),
+                args.version, args.release_url.rstrip("/"), signed)
+    shutil.copyfile(args.license, os.path.join(staging, "LICENSE.txt"))
+    # With Windows line ends, like the other texts, for Notepad.
+    with open(os.path.join(staging, "THIRD-PARTY-NOTICES.txt"), "w",
+              newline="\r\n", encoding="ascii") as out:
+        out.write(third_party.notices_text())
+    shutil.copyfile(args.icon, os.path.join(staging, "Tessaly.ico"))
+    if signer:
+        signer.sign(exe)
+
+
 def main() -> None:
     parser = argparse.ArgumentParser()
     for option in ["--source-dir", "--out-dir", "--version", "--exe",
@@ -332,54 +381,64 @@ def main() -> None:
                              "the winget and Scoop manifests")
     parser.add_argument("--msi-only", action="store_true",
                         help="only the two packages, unsigned, as for tests")
+    parser.add_argument("--stage", choices=["all"] + STAGES,
+                        default=os.environ.get("TESSALY_RELEASE_STAGE", "all"),
+                        help="one step alone, for a signer elsewhere: "
+                             "files (release-files/, the exe signed here "
+                             "where a certificate is given), packages (the "
+                             "MSIs of release-files/), rest (the zip, the "
+                             "packages for package managers, the bill of "
+                             "materials and SHA256SUMS, from both)")
+    parser.add_argument("--signed-elsewhere", action="store_true",
+                        default=bool(os.environ.get("TESSALY_SIGNED_ELSEWHERE")),
+                        help="the exe and the MSIs are signed between the "
+                             "stages by another signer: README.txt says "
+                             "that the release is signed")
     args = parser.parse_args()
 
+    if not re.fullmatch(r"(0|[1-9][0-9]*)\.(0|[1-9][0-9]*)\.(0|[1-9][0-9]*)",
+                        args.version):
+        fail(f"the version {args.version} is not MAJOR.MINOR.PATCH")
+    stages = STAGES if args.stage == "all" else [args.stage]
+    if args.msi_only:
+        stages = ["files", "packages"]
     epoch = max(source_epoch(args.source_dir), ZIP_EPOCH)
-    major, minor = args.version.split(".")[:2]
-    base = os.path.join(args.out_dir, f"Tessaly-{major}.{minor}-win32")
+    base = os.path.join(args.out_dir, f"Tessaly-{args.version}-win32")
     signer = Signer(epoch) if not args.msi_only else None
-    if signer:
-        print(signer.describe())
+    if signer and "files" in stages:
+        print("release.py: signed elsewhere, between the stages"
+              if args.signed_elsewhere and not signer.pkcs12
+              else signer.describe())
 
-    # The files as they ship, with the release's time.
     staging = os.path.join(args.out_dir, "release-files")
-    os.makedirs(staging, exist_ok=True)
-    msi_version = ".".join(args.version.split(".")[:3])
+    if "files" in stages:
+        stage_files(args, staging, signer, epoch)
     shipped = [os.path.join(staging, name)
-               for name in ["Tessaly.exe", "README.txt", "LICENSE.txt"]]
-    shutil.copyfile(args.exe, shipped[0])
-    write_guide(args.readme, shipped[1], msi_version,
-                args.release_url.rstrip("/"), bool(signer and signer.pkcs12))
-    shutil.copyfile(args.license, shipped[2])
-    # With Windows line ends, like the other texts, for Notepad.
-    notices = os.path.join(staging, "THIRD-PARTY-NOTICES.txt")
-    with open(notices, "w", newline="\r\n", encoding="ascii") as out:
-        out.write(third_party.notices_text())
-    shipped.append(notices)
-    if signer:
-        signer.sign(shipped[0])
+               for name in ["Tessaly.exe", "README.txt", "LICENSE.txt",
+                            "THIRD-PARTY-NOTICES.txt"]]
     icon = os.path.join(staging, "Tessaly.ico")
-    shutil.copyfile(args.icon, icon)
+    # Every stage takes them at the release's time, also after a signer
+    # elsewhere has put the signed exe back.
     for path in shipped + [icon]:
+        if not os.path.exists(path):
+            fail(f"{path} is missing: run the files stage first")
         os.utime(path, (epoch, epoch))
 
-    released = []
-    if not args.msi_only:
-        pack_zip(base + ".zip", shipped, epoch)
-        released.append(base + ".zip")
-    files = {"ExeFile": shipped[0], "ReadMeFile": shipped[1],
-             "LicenseFile": shipped[2], "NoticesFile": shipped[3],
-             "IconFile": icon}
-    for suffix, scope, root in PACKAGE_KINDS:
-        msi = f"{base}{suffix}.msi"
-        build_msi(msi, args.wxs, scope, root, msi_version, files,
-                  os.path.basename(base) + ".msi", epoch)
-        if signer:
-            signer.sign(msi)
-        released.append(msi)
-
-    if args.msi_only:
+    if "packages" in stages:
+        files = {"ExeFile": shipped[0], "ReadMeFile": shipped[1],
+                 "LicenseFile": shipped[2], "NoticesFile": shipped[3],
+                 "IconFile": icon}
+        for suffix, scope, root in PACKAGE_KINDS:
+            msi = f"{base}{suffix}.msi"
+            build_msi(msi, args.wxs, scope, root, args.version, files,
+                      os.path.basename(base) + ".msi", epoch)
+            if signer:
+                signer.sign(msi)
+    if "rest" not in stages:
         return
+
+    pack_zip(base + ".zip", shipped, epoch)
+    released = [base + ".zip", base + ".msi", base + "-peruser.msi"]
     url = args.release_url.rstrip("/")
     packages = []
     if url:

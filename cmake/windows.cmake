@@ -28,14 +28,14 @@ target_compile_definitions(tessaly_win32 PUBLIC
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 target_link_libraries(tessaly_win32 PUBLIC tessaly_core)
 
-# Resources: the version comes from project(VERSION), the icon from its
+# Resources: the version comes from cmake/version.cmake, the icon from its
 # generator, the manifest from its template.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(resource_dir "${PROJECT_BINARY_DIR}/resources")
-if(PROJECT_VERSION_MINOR LESS 10)
-  set(TESSALY_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.0${PROJECT_VERSION_MINOR}")
+if(TESSALY_VERSION_MINOR LESS 10)
+  set(TESSALY_VERSION_TEXT "${TESSALY_VERSION_MAJOR}.0${TESSALY_VERSION_MINOR}")
 else()
-  set(TESSALY_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+  set(TESSALY_VERSION_TEXT "${TESSALY_VERSION_MAJOR}.${TESSALY_VERSION_MINOR}")
 endif()
 configure_file(resources/version.h.in "${resource_dir}/version.h" @ONLY)
 configure_file(resources/tessaly.manifest.in "${resource_dir}/tessaly.manifest" @ONLY)
@@ -90,7 +90,7 @@ target_link_options(Tessaly PRIVATE "-Wl,-Map,${link_map}")
 set(release_text_dir "${PROJECT_BINARY_DIR}/release-text")
 configure_file(LICENSE "${release_text_dir}/LICENSE.txt" @ONLY
   NEWLINE_STYLE CRLF)
-set(release_base "${PROJECT_BINARY_DIR}/Tessaly-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}-win32")
+set(release_base "${PROJECT_BINARY_DIR}/Tessaly-${TESSALY_RELEASE_VERSION}-win32")
 # Where the release's files are published, for the winget and Scoop
 # manifests. Left empty, it follows from a GitHub origin and the version's
 # tag; where neither gives one, no manifests are made.
@@ -104,13 +104,13 @@ if(release_url STREQUAL "")
   if(NOT no_origin AND origin MATCHES "github\\.com[:/]([^/]+)/([^/]+)$")
     set(owner "${CMAKE_MATCH_1}")
     string(REGEX REPLACE "\\.git$" "" repository "${CMAKE_MATCH_2}")
-    set(release_url "https://github.com/${owner}/${repository}/releases/download/v${PROJECT_VERSION}")
+    set(release_url "https://github.com/${owner}/${repository}/releases/download/v${TESSALY_RELEASE_VERSION}")
   endif()
 endif()
 add_custom_target(package
   COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/release.py"
           --source-dir "${PROJECT_SOURCE_DIR}" --out-dir "${PROJECT_BINARY_DIR}"
-          --version "${PROJECT_VERSION}" --exe "$<TARGET_FILE:Tessaly>"
+          --version "${TESSALY_RELEASE_VERSION}" --exe "$<TARGET_FILE:Tessaly>"
           --readme "${PROJECT_SOURCE_DIR}/docs/user-guide.txt"
           --license "${release_text_dir}/LICENSE.txt"
           --icon "${resource_dir}/tessaly.ico"

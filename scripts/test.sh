@@ -31,6 +31,9 @@ ctest --preset windows64 || status=1
 # The hosted Windows workflow, as far as Linux can check it; it gathers the
 # release that the package test built.
 bash tests/ci/windows_ci_test.sh build/windows || status=1
+# The release workflow's scripts, against stand-ins; it builds the release
+# in build/release. No Wine.
+bash tests/ci/release_test.sh || status=1
 # The release, built twice from fresh copies: the same bytes. No Wine.
 ctest --preset release || status=1
 exit $status

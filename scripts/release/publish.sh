@@ -1,0 +1,47 @@
+#!/bin/bash
+# publish.sh TAG DIR: publishes the release of TAG with every file of DIR,
+# each uploaded once, and the notes of its section of CHANGELOG.md. It
+# makes a draft, uploads to it and only then publishes it, since a
+# published release may be immutable. A release already published is left
+# as it is; in a draft from a run cut short, a file already there must be
+# the same bytes, and is never replaced. Needs gh, with GH_TOKEN.
+set -euo pipefail
+[ $# = 2 ] || { echo "usage: publish.sh TAG DIR" >&2; exit 2; }
+tag=$1 dir=$2
+cd "$(dirname "$0")/../.."
+version=${tag#v}
+# The section "## [VERSION] - DATE" up to the next "## ".
+notes=$(awk -v head="## [$version]" 'index($0, head) == 1 { on = 1; next }
+  on && /^## / { exit } on' CHANGELOG.md)
+if [ -z "$(printf '%s' "$notes" | tr -d '[:space:]')" ]; then
+  echo "publish.sh: CHANGELOG.md has no section for $version" >&2
+  exit 1
+fi
+draft=$(gh release view "$tag" --json isDraft --jq .isDraft 2>/dev/null || echo none)
+if [ "$draft" = false ]; then
+  echo "publish.sh: $tag is published already; nothing uploaded, nothing replaced"
+  exit 0
+fi
+if [ "$draft" = none ]; then
+  printf '%s\n' "$notes" | gh release create "$tag" --draft --verify-tag \
+    --title "Brevinor $version" --notes-file -
+fi
+there=$(gh release view "$tag" --json assets --jq '.assets[].name')
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for file in "$dir"/*; do
+  [ -f "$file" ] || continue
+  name=$(basename "$file")
+  if printf '%s\n' "$there" | grep -qxF "$name"; then
+    gh release download "$tag" --pattern "$name" --dir "$work"
+    if ! cmp -s "$file" "$work/$name"; then
+      echo "publish.sh: the draft's $name differs from this build's; not replaced" >&2
+      exit 1
+    fi
+    echo "publish.sh: $name is there already, the same bytes"
+  else
+    gh release upload "$tag" "$file"
+  fi
+done
+gh release edit "$tag" --draft=false
+echo "publish.sh: $tag published"

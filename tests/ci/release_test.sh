@@ -1,0 +1,103 @@
+#!/bin/bash
+# The release workflow's scripts, end to end against stand-ins for gh,
+# curl, wingetcreate and choco: the normal run, a run with no secret, and
+# reruns, which must replace nothing. Builds the release in build/release.
+# The stand-ins' code stands in single quotes, to expand when they run.
+# shellcheck disable=SC2016
+set -uo pipefail
+cd "$(dirname "$0")/../.." || exit 2
+passed=0
+failed=0
+check() {
+  local what=$1
+  shift
+  if "$@" >/dev/null 2>&1; then passed=$((passed + 1)); else
+    echo "FAILED: $what"
+    failed=$((failed + 1))
+  fi
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+stub() { printf '#!/bin/bash\n%s\n' "$2" >"$work/bin/$1" && chmod +x "$work/bin/$1"; }
+mkdir -p "$work/bin" "$work/gh"
+export PATH="$work/bin:$PATH" WORLD=$work
+
+# The tag: the project's version, on the default branch.
+version=$(sed -n 's/^project(Tessaly VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt)
+repo=$work/repo
+mkdir -p "$repo/scripts/release" && cp CMakeLists.txt "$repo/"
+cp scripts/release/verify-tag.sh "$repo/scripts/release/"
+git_in() { git -C "$repo" -c user.name=t -c user.email=t@example.invalid "$@" >/dev/null; }
+git_in init -b main && git_in add . && git_in commit -m one && git_in tag "v$version"
+git_in tag v0.0.1 && git_in checkout -q --detach
+sed -i "s/VERSION $version /VERSION $version-aside /" "$repo/CMakeLists.txt"
+git_in commit -a -m aside && git_in tag "v$version-aside"
+check "verify: v$version on main" bash -c "git -C '$repo' checkout -q v$version &&
+  bash '$repo/scripts/release/verify-tag.sh' v$version main"
+check "verify: another version's tag is refused" bash -c "! bash '$repo/scripts/release/verify-tag.sh' v0.0.1 main"
+check "verify: a commit off the default branch is refused" bash -c "git -C '$repo' checkout -q v$version-aside &&
+  ! bash '$repo/scripts/release/verify-tag.sh' v$version-aside main"
+
+# Built twice, the second time by stages, as a signer elsewhere takes it.
+check "build: the release" bash scripts/release/build.sh brevinor/tessaly "v$version" "$work/first"
+for stage in files packages rest; do
+  bash scripts/release/build.sh brevinor/tessaly "v$version" "$work/second" $stage >/dev/null 2>&1
+done
+check "compare: by stages, the same bytes" bash scripts/release/compare.sh "$work/first" "$work/second"
+printf 'x' >>"$work/second/SHA256SUMS"
+check "compare: a changed file is told" bash -c "! bash scripts/release/compare.sh '$work/first' '$work/second'"
+check "sign: without a secret, unsigned and said" bash -c "GITHUB_OUTPUT='$work/out' bash scripts/release/sign-mode.sh |
+  grep -q 'unsigned: no signing secret configured' && grep -qx mode=none '$work/out'"
+
+# gh: a release is a folder of assets with a file "draft"; upload refuses
+# an asset already there, as gh does without --clobber.
+stub gh 'r=$WORLD/gh/$3; echo "$*" >>"$WORLD/gh.log"
+case $1-$2-$4$5 in
+  release-view---jsonisDraft) [ -d "$r" ] && cat "$r/draft" ;;
+  release-view---jsonassets) ls "$r/assets" ;;
+  release-create-*) mkdir -p "$r/assets" && echo true >"$r/draft" && cat >"$r/notes" ;;
+  release-upload-*) [ ! -e "$r/assets/$(basename "$4")" ] && cp "$4" "$r/assets/" ;;
+  release-download-*) cp "$r/assets/$5" "$7/" ;;
+  release-edit-*) echo false >"$r/draft" ;;
+  *) exit 1 ;;
+esac'
+publish() { bash scripts/release/publish.sh "$1" "$work/first" >"$work/publish.log" 2>&1; }
+state() { echo "$?,$(cat "$work/gh/$1/draft"),$(find "$work/gh/$1/assets" -type f | wc -l),$(grep -c 'release upload' "$work/gh.log")"; }
+count=$(find "$work/first" -maxdepth 1 -type f | wc -l)
+publish "v$version"
+check "publish: published, every file once" test "$(state "v$version")" = "0,false,$count,$count"
+check "publish: from a draft of the tag" grep -q "release create v$version --draft --verify-tag" "$work/gh.log"
+check "publish: the notes are the changelog's" grep -q "The first release" "$work/gh/v$version/notes"
+publish "v$version"
+check "publish: a rerun replaces nothing" test "$(state "v$version"),$(grep -c 'published already' "$work/publish.log")" = "0,false,$count,$count,1"
+echo true >"$work/gh/v$version/draft"
+find "$work/gh/v$version/assets" -type f ! -name '*.zip' -delete
+publish "v$version"
+check "publish: a draft left behind keeps its file, gets the rest" test "$(state "v$version")" = "0,false,$count,$((2 * count - 1))"
+echo true >"$work/gh/v$version/draft"
+printf 'other' >>"$work/first/SHA256SUMS"
+publish "v$version"
+check "publish: a draft's file that differs is not replaced" test "$(state "v$version"),$(grep -c 'not replaced' "$work/publish.log")" = "1,true,$count,$((2 * count - 1)),1"
+publish v9.9.9
+check "publish: no changelog section, no release" test "$?,$(ls "$work/gh")" = "1,v$version"
+
+# winget and Chocolatey: skipped without their secrets, and wingetcreate
+# never run unchecked.
+stub curl 'printf "#!/bin/bash\necho \"\$*\" >\"$WORLD/wingetcreate.log\"\n" >"$3"; chmod +x "$3"'
+stub choco 'echo "$*" >"$WORLD/choco.log"'
+winget() { bash scripts/release/winget.sh "$work/first" "$version" >"$work/winget.out" 2>&1; }
+ran() { [ -e "$work/wingetcreate.log" ] && echo ran || echo "not run"; }
+winget
+check "winget: no token, a notice, nothing run" test "$?,$(grep -c '::notice::' "$work/winget.out"),$(ran)" = "0,1,not run"
+WINGET_CREATE_GITHUB_TOKEN=t WINGETCREATE_SHA256=00 winget
+check "winget: a download of another hash is not run" test "$?,$(ran)" = "1,not run"
+sha=$(printf '#!/bin/bash\necho "$*" >"%s/wingetcreate.log"\n' "$work" | sha256sum | cut -d' ' -f1)
+WINGET_CREATE_GITHUB_TOKEN=t WINGETCREATE_SHA256=$sha winget
+check "winget: the release's manifests submitted" grep -q "submit --token t .*BrevinorProject.Brevinor/$version$" "$work/wingetcreate.log"
+check "chocolatey: no key, a notice and nothing pushed" bash -c "bash scripts/release/chocolatey-push.sh '$work/first' |
+  grep -q '::notice::' && [ ! -e '$work/choco.log' ]"
+check "chocolatey: the release's package pushed" bash -c "CHOCOLATEY_API_KEY=k bash scripts/release/chocolatey-push.sh '$work/first' &&
+  grep -q 'push .*brevinor.$version.nupkg .*--api-key k' '$work/choco.log'"
+
+echo "Release checks: $passed passed, $failed failed"
+[ "$failed" = 0 ]
