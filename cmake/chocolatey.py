@@ -27,6 +27,17 @@ PACKAGE_ID = "brevinor"
 NUSPEC_NAMESPACE = "http://schemas.microsoft.com/packaging/2015/06/nuspec.xsd"
 AUTHORS = "Brevinor Project"
 TAGS = ["notepad", "line-endings", "text", "unix", "lf", "crlf"]
+# The per-machine package's upgrade code, the same for every version: the
+# scripts find the installed product by it, whatever its version and
+# however it came.
+MACHINE_UPGRADE_CODE = "{859B4F20-90E7-40EF-A2EE-ADAB404A42F7}"
+# What Chocolatey's listing adds to the description shared with winget.
+INSTALL_NOTE = (
+    "\n\nThis package installs Brevinor for every user of the computer, "
+    "into Program Files (x86)\\Brevinor (Program Files\\Brevinor on 32-bit "
+    "Windows), or into the folder given with --install-arguments "
+    "\"INSTALLFOLDER=D:\\Tools\\Brevinor\", and adds a tessaly command: "
+    "tessaly FILE shows FILE in Notepad.")
 # msiexec's codes for done, done and a restart needed, done and a restart
 # started; an uninstall also takes "not installed" (1605) and "unknown
 # product" (1614) as done.
@@ -45,33 +56,48 @@ def normalized_version(version: str) -> str:
 
 
 def package_urls(release_url: str, version: str) -> dict:
-    """The project's addresses, from where the release is published: a
-    GitHub release names its repository, tag and issues; elsewhere the
-    site and the release's folder are all there is."""
+    """The project's addresses, as far as the release URL tells them: a
+    GitHub release names its repository, the tag's sources and files, its
+    issues and its notes; elsewhere only the site is known."""
     github = re.match(r"(https://github\.com/[^/]+/[^/]+)/releases/download/"
                       r"([^/]+)$", release_url)
-    if github:
-        repository, tag = github.groups()
-        source = f"{repository}/tree/{tag}"
-        return {
-            "projectUrl": repository,
-            "projectSourceUrl": source,
-            "packageSourceUrl": f"{repository}/blob/{tag}/cmake/chocolatey.py",
-            "docsUrl": f"{repository}/blob/{tag}/docs/user-guide.txt",
-            "bugTrackerUrl": f"{repository}/issues",
-            "licenseUrl": f"{repository}/blob/{tag}/LICENSE",
-            "releaseNotes": f"{repository}/releases/tag/{tag}",
-        }
-    site = manifests.homepage(release_url)
+    if not github:
+        return {"projectUrl": manifests.homepage(release_url)}
+    repository, tag = github.groups()
     return {
-        "projectUrl": site,
-        "projectSourceUrl": release_url + "/",
-        "packageSourceUrl": release_url + "/",
-        "docsUrl": release_url + "/",
-        "bugTrackerUrl": site,
-        "licenseUrl": release_url + "/",
-        "releaseNotes": release_url + "/",
+        "projectUrl": repository,
+        "projectSourceUrl": f"{repository}/tree/{tag}",
+        # Where this package's nuspec and scripts are made.
+        "packageSourceUrl": f"{repository}/blob/{tag}/cmake/chocolatey.py",
+        "docsUrl": f"{repository}/blob/{tag}/docs/user-guide.txt",
+        "bugTrackerUrl": f"{repository}/issues",
+        "licenseUrl": f"{repository}/blob/{tag}/LICENSE",
+        "releaseNotes": f"{repository}/releases/tag/{tag}",
     }
+
+
+def add_remove_links(release_url: str) -> dict:
+    """Add/Remove Programs' links, for wixl: the project, its support and
+    its releases, each where the release URL tells it."""
+    urls = package_urls(release_url, "")
+    links = {"AboutUrl": urls["projectUrl"]}
+    if "bugTrackerUrl" in urls:
+        links["HelpUrl"] = urls["bugTrackerUrl"]
+        links["UpdateUrl"] = urls["projectUrl"] + "/releases"
+    return links
+
+
+def icon_url(release_url: str) -> dict:
+    """The 32-pixel icon, docs/images/icon-32.png in the tag's sources, by
+    jsDelivr's GitHub CDN, which serves it with an image's content type;
+    only where the release is a GitHub one."""
+    github = re.match(r"https://github\.com/([^/]+/[^/]+)/releases/download/"
+                      r"([^/]+)$", release_url)
+    if not github:
+        return {}
+    repository, tag = github.groups()
+    return {"iconUrl": f"https://cdn.jsdelivr.net/gh/{repository}@{tag}/"
+                       "docs/images/icon-32.png"}
 
 
 def nuspec(version: str, release_url: str, year: int) -> str:
@@ -83,11 +109,12 @@ def nuspec(version: str, release_url: str, year: int) -> str:
         "authors": AUTHORS,
         "owners": AUTHORS,
         **package_urls(release_url, version),
+        **icon_url(release_url),
         "requireLicenseAcceptance": "false",
         "copyright": f"{year} {AUTHORS}",
         "tags": " ".join(TAGS),
         "summary": texts["ShortDescription"],
-        "description": texts["Description"],
+        "description": texts["Description"] + INSTALL_NOTE,
     }
     lines = [f"    <{key}>{escape(value)}</{key}>"
              for key, value in metadata.items()]
@@ -96,10 +123,21 @@ def nuspec(version: str, release_url: str, year: int) -> str:
             + "\n".join(lines) + "\n  </metadata>\n</package>\n")
 
 
+# Both scripts find Brevinor as Windows Installer knows it: the products
+# of the per-machine upgrade code, whatever their version, with the folder
+# each was installed into.
+FIND_PRODUCTS = f"""\
+$installer = New-Object -ComObject WindowsInstaller.Installer
+$products = @($installer.RelatedProducts('{MACHINE_UPGRADE_CODE}'))
+"""
+
+
 def install_script(msi_name: str) -> str:
     return f"""\
 # Installs Brevinor for every user from the Windows Installer package
-# inside this package, and puts a "tessaly" command on PATH.
+# inside this package (with the --install-arguments given, such as
+# INSTALLFOLDER=...), and puts a "tessaly" command on PATH that starts
+# Tessaly.exe where Windows Installer put it.
 $ErrorActionPreference = 'Stop'
 $toolsDir = Split-Path -Parent $MyInvocation.MyCommand.Definition
 $msi = Join-Path $toolsDir '{msi_name}'
@@ -110,31 +148,43 @@ Install-ChocolateyInstallPackage -PackageName $env:ChocolateyPackageName `
   -ValidExitCodes @({", ".join(map(str, INSTALL_EXIT_CODES))})
 Remove-Item $msi -Force -ErrorAction SilentlyContinue
 
-# The package installs into the 32-bit Program Files folder.
-$programFiles = ${{env:ProgramFiles(x86)}}
-if (-not $programFiles) {{ $programFiles = $env:ProgramFiles }}
-Install-BinFile -Name 'tessaly' `
-  -Path (Join-Path $programFiles 'Brevinor\\Tessaly.exe') -UseStart
+{FIND_PRODUCTS}if ($products.Count -ne 1) {{
+  throw "Brevinor should now be installed once for every user, but Windows Installer knows it $($products.Count) times; the tessaly command was not made."
+}}
+$folder = $installer.ProductInfo($products[0], 'InstallLocation')
+$exe = if ($folder) {{ Join-Path $folder 'Tessaly.exe' }} else {{ '' }}
+if (-not $exe -or -not (Test-Path -LiteralPath $exe -PathType Leaf)) {{
+  throw "Brevinor is installed, but Tessaly.exe is not in its folder ('$folder'); the tessaly command was not made. Repair Brevinor (msiexec /fa $($products[0])), then install this package again."
+}}
+Install-BinFile -Name 'tessaly' -Path $exe -UseStart
 """
 
 
-def uninstall_script(product_code: str) -> str:
+def uninstall_script() -> str:
     return f"""\
-# Removes the "tessaly" command, then Brevinor by the product code of the
-# package that was installed: by name it could be the per-user package,
-# which shows as "Brevinor" too.
+# Removes Brevinor, however it was installed for every user and whatever
+# its version (an upgrade outside Chocolatey changes its product code),
+# then the "tessaly" command: only once Brevinor is gone, so that a failed
+# removal leaves the program with its command.
 $ErrorActionPreference = 'Stop'
+{FIND_PRODUCTS}$log = Join-Path $env:TEMP "brevinor.$env:chocolateyPackageVersion.uninstall.log"
+foreach ($product in $products) {{
+  Uninstall-ChocolateyPackage -PackageName $env:ChocolateyPackageName `
+    -FileType 'msi' `
+    -SilentArgs "$product /qn /norestart /l*v `"$log`"" `
+    -ValidExitCodes @({", ".join(map(str, UNINSTALL_EXIT_CODES))})
+}}
+if ($products.Count -eq 0) {{
+  Write-Warning 'Brevinor was not installed any more; only the tessaly command is removed.'
+}}
 Uninstall-BinFile -Name 'tessaly'
-$log = Join-Path $env:TEMP "brevinor.$env:chocolateyPackageVersion.uninstall.log"
-Uninstall-ChocolateyPackage -PackageName $env:ChocolateyPackageName `
-  -FileType 'msi' `
-  -SilentArgs "{product_code} /qn /norestart /l*v `"$log`"" `
-  -ValidExitCodes @({", ".join(map(str, UNINSTALL_EXIT_CODES))})
 """
 
 
 def verification(msi_name: str, digest: str, release_url: str,
                  urls: dict) -> str:
+    sources = (f", at\n{urls['projectSourceUrl']}"
+               if "projectSourceUrl" in urls else "")
     return f"""\
 VERIFICATION
 Verification is intended to assist the Chocolatey moderators and community
@@ -160,8 +210,9 @@ or in a command prompt:
 
     SHA256: {digest.upper()}
 
-The release is built reproducibly from the sources at
-{urls["projectSourceUrl"]}; tools/LICENSE.txt is its licence.
+The release is built reproducibly from its sources{sources}.
+tools/LICENSE.txt is its licence, with the notices of the runtime
+libraries that Tessaly.exe carries.
 """
 
 
@@ -220,19 +271,27 @@ def with_bom(text: str) -> bytes:
 
 
 def write_chocolatey(out_dir: str, release_url: str, version: str, msi: str,
-                     license_path: str, epoch: int) -> str:
+                     license_path: str, epoch: int,
+                     notices_path: str = "") -> str:
     """Writes chocolatey/brevinor.<version>.nupkg, its every entry at the
-    time `epoch` (no earlier than 1980), and returns its path."""
+    time `epoch` (no earlier than 1980), and returns its path. Its
+    LICENSE.txt is the licence, then the third-party notices that the
+    exe's runtime asks for."""
     msi_name = os.path.basename(msi)
     with open(msi, "rb") as file:
         msi_bytes = file.read()
-    with open(license_path, "rb") as file:
-        license_bytes = file.read()
-    product_code = manifests.msi_properties(msi)["ProductCode"]
+    if manifests.msi_properties(msi)["UpgradeCode"] != MACHINE_UPGRADE_CODE:
+        raise ValueError(f"{msi} is not the per-machine package")
+    license_bytes = b""
+    for path in [license_path, notices_path]:
+        if path:
+            with open(path, "rb") as file:
+                license_bytes += file.read()
+            license_bytes += b"\r\n"
     urls = package_urls(release_url, version)
     stamp = time.gmtime(epoch)
     nuspec_name = f"{PACKAGE_ID}.nuspec"
-    description = manifests.TEXTS["en-US"]["Description"]
+    description = manifests.TEXTS["en-US"]["Description"] + INSTALL_NOTE
     # Named after its content, as choco pack names it after a random GUID.
     properties = core_properties(version, description)
     properties_name = ("package/services/metadata/core-properties/"
@@ -242,7 +301,7 @@ def write_chocolatey(out_dir: str, release_url: str, version: str, msi: str,
         ("_rels/.rels", relationships(nuspec_name, properties_name).encode()),
         (nuspec_name, nuspec(version, release_url, stamp.tm_year).encode()),
         ("tools/chocolateyInstall.ps1", with_bom(install_script(msi_name))),
-        ("tools/chocolateyUninstall.ps1", with_bom(uninstall_script(product_code))),
+        ("tools/chocolateyUninstall.ps1", with_bom(uninstall_script())),
         (f"tools/{msi_name}", msi_bytes),
         ("tools/LICENSE.txt", license_bytes),
         ("tools/VERIFICATION.txt",

@@ -108,10 +108,10 @@ def write_guide(source: str, target: str, msi_version: str, release_url: str,
     report = "Report an internal error, or anything else that goes wrong, "
     if release_url:
         urls = chocolatey.package_urls(release_url, msi_version)
-        report += (f"at {urls['bugTrackerUrl']}, with your Windows version, "
-                   "how Brevinor was installed, the message and the exit "
-                   "status.")
-        if urls["bugTrackerUrl"].endswith("/issues"):
+        report += (f"at {urls.get('bugTrackerUrl', urls['projectUrl'])}, "
+                   "with your Windows version, how Brevinor was installed, "
+                   "the message and the exit status.")
+        if "bugTrackerUrl" in urls:
             report += (" A security problem is reported privately "
                        f"instead: see {urls['projectUrl']}/security/policy.")
     else:
@@ -242,14 +242,15 @@ def pack_zip(zip_path: str, files: list, epoch: int) -> None:
 
 
 def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
-              files: dict, machine_package: str, epoch: int) -> None:
+              files: dict, machine_package: str, epoch: int,
+              links: dict) -> None:
     """wixl, run at the release's time so that the package and its cabinet
     hold no other, then msibuild to make the exe a versioned file and to
     set a package code that follows from the inputs instead of wixl's
     random one."""
     defines = {"Scope": scope, "Root": root, "Version": version,
                "ProductCode": product_code(scope, version),
-               "MachinePackage": machine_package, **files}
+               "MachinePackage": machine_package, **links, **files}
     # By content, never by path: two build folders give one package code.
     inputs = hashlib.sha256()
     for name in sorted(defines):
@@ -425,13 +426,15 @@ def main() -> None:
         os.utime(path, (epoch, epoch))
 
     if "packages" in stages:
+        links = (chocolatey.add_remove_links(args.release_url.rstrip("/"))
+                 if args.release_url else {})
         files = {"ExeFile": shipped[0], "ReadMeFile": shipped[1],
                  "LicenseFile": shipped[2], "NoticesFile": shipped[3],
                  "IconFile": icon}
         for suffix, scope, root in PACKAGE_KINDS:
             msi = f"{base}{suffix}.msi"
             build_msi(msi, args.wxs, scope, root, args.version, files,
-                      os.path.basename(base) + ".msi", epoch)
+                      os.path.basename(base) + ".msi", epoch, links)
             if signer:
                 signer.sign(msi)
     if "rest" not in stages:
@@ -443,7 +446,8 @@ def main() -> None:
     packages = []
     if url:
         packages.append(chocolatey.write_chocolatey(
-            args.out_dir, url, args.version, base + ".msi", shipped[2], epoch))
+            args.out_dir, url, args.version, base + ".msi", shipped[2], epoch,
+            shipped[3]))
     write_sbom(base + ".cdx.json", args.version, shipped, packages, epoch)
     released += [base + ".cdx.json"] + packages
     # By the names the files are published under, side by side.

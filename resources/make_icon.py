@@ -3,11 +3,14 @@
 arrow, at 16x16 and 32x32 pixels, in 16 colours with a transparency mask.
 
 Usage: make_icon.py OUTPUT.ico
+       make_icon.py --png OUTPUT.png   (the 32x32 picture, for package
+                                        managers' listings)
 
 Edit the pictures below and rebuild; each character is one pixel.
 """
 import struct
 import sys
+import zlib
 
 # The standard 16-colour palette, in its usual order.
 PALETTE = [
@@ -121,11 +124,31 @@ def icon_file(pictures):
     return directory + b"".join(images)
 
 
+def png_file(picture):
+    """The picture as an RGBA PNG, transparent where the icon's mask is."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data)))
+    rows = b"".join(
+        b"\0" + b"".join(bytes([0, 0, 0, 0]) if pixel == "." else
+                         bytes([*PALETTE[COLOURS[pixel]], 255])
+                         for pixel in row)
+        for row in picture)
+    size = len(picture)
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+
+
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) == 3 and sys.argv[1] == "--png":
+        data = png_file(PICTURE_32)
+    elif len(sys.argv) == 2:
+        data = icon_file([PICTURE_16, PICTURE_32])
+    else:
         sys.exit(__doc__)
-    with open(sys.argv[1], "wb") as output:
-        output.write(icon_file([PICTURE_16, PICTURE_32]))
+    with open(sys.argv[-1], "wb") as output:
+        output.write(data)
 
 
 if __name__ == "__main__":

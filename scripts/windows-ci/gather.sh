@@ -4,9 +4,10 @@
 # Tessaly.exe with the test programs and the stand-in editor beside it, the
 # release (zip, both packages, bill of materials, SHA256SUMS, and the
 # winget and Scoop manifests and the Chocolatey package where they were
-# made), and in
-# OUT/older the packages of the same files as version 0.9.0, for the
-# upgrade and downgrade checks.
+# made), in OUT/older the packages of the same files as version 0.9.0,
+# for the upgrade and downgrade checks, and where there is a Chocolatey
+# package, in OUT/newer/chocolatey the same package as the next patch
+# version, for Chocolatey's upgrade.
 set -euo pipefail
 build=${1:-}
 out=${2:-}
@@ -34,4 +35,18 @@ python3 "$source_dir/cmake/release.py" --msi-only --source-dir "$source_dir" \
   --readme "$files/README.txt" --license "$files/LICENSE.txt" \
   --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" >/dev/null
 rm -rf "$out/older/release-files"
+for package in "$build"/chocolatey/brevinor.*.nupkg; do
+  [ -f "$package" ] || continue
+  version=${package##*/brevinor.}
+  version=${version%.nupkg}
+  next=${version%.*}.$((${version##*.} + 1))
+  url=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["url"].rsplit("/", 1)[0])' \
+    "$build/scoop/brevinor.json")
+  python3 "$source_dir/cmake/release.py" --source-dir "$source_dir" \
+    --out-dir "$out/newer" --version "$next" --exe "$files/Tessaly.exe" \
+    --readme "$source_dir/docs/user-guide.txt" --license "$files/LICENSE.txt" \
+    --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" \
+    --release-url "${url//$version/$next}" >/dev/null
+  find "$out/newer" -mindepth 1 -maxdepth 1 ! -name chocolatey -exec rm -rf {} +
+done
 ls "$out" "$out/older"

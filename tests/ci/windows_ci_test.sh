@@ -71,7 +71,9 @@ check "gathered: the older packages" test -f "$work/gathered/older/Tessaly-0.9.0
 world=$work/world
 mkdir -p "$world/bin" "$world/wix/bin" "$world/tasks" "$world/programs"
 stub() { printf '#!/bin/bash\n%s\n' "$2" >"$1" && chmod +x "$1"; }
-stub "$world/bin/cygpath" 'case $1$2 in -u-F) echo "$WORLD/pf" ;; *) echo "${!#}" ;; esac'
+stub "$world/bin/cygpath" 'p=${!#}
+case $1$2 in -u-F) echo "$WORLD/pf" ;; -u*C:\\Tools\\*) p=${p#C:\\Tools\\}; echo "$WORLD/tools/${p//\\//}" ;;
+  *) echo "$p" ;; esac'
 stub "$world/bin/msiexec" '
 action=$1 package=$(basename "$2") all_users="" log=/dev/null
 while [ $# -gt 0 ]; do
@@ -206,26 +208,36 @@ VALIDATE_FAILS=1 SETTINGS_REFUSED=1 MORE_PATH=$world/winget \
 check "winget.sh: validate failed, local manifests refused: one validate row, a failure" \
   test "$?,$(winget_rows "$work/winget-refused")" = "1,failed:,not run,not run"
 
-# chocolatey.sh end to end, on the package made from the gathered files,
-# against a stand-in choco that installs where the packages do.
-python3 -c 'import sys; sys.path.insert(0, "cmake"); import chocolatey
-chocolatey.write_chocolatey(*sys.argv[1:6], 315532800)' "$work/gathered" \
-  https://example.invalid/v1.0.0 1.0.0 "$(ls "$work"/gathered/Tessaly-*-win32.msi)" LICENSE
+# chocolatey.sh end to end, on the packages made from the gathered files
+# (this version's and the next's), against a stand-in choco that installs
+# where the packages do, into INSTALLFOLDER where it is given, with a shim
+# that says where it points, as --shimgen-noop does.
+for version in 1.0.0 1.0.1; do
+  python3 -c 'import sys; sys.path.insert(0, "cmake"); import chocolatey
+chocolatey.write_chocolatey(*sys.argv[1:6], 315532800)' \
+    "$work/gathered$([ $version = 1.0.0 ] || echo /newer)" https://example.invalid/v$version \
+    $version "$(ls "$work"/gathered/Tessaly-*-win32.msi)" LICENSE
+done
 stub "$world/choco/choco" '
 shim=$ChocolateyInstall/bin/tessaly.exe folder=$WORLD/pf/Brevinor
+target=$folder/Tessaly.exe
+if [[ $* == *INSTALLFOLDER=* ]]; then
+  folder=$WORLD/tools/Brevinor target="C:\\Tools\\Brevinor\\Tessaly.exe"
+fi
 case $1 in
-  install) echo 1 >"$WORLD/machine"; mkdir -p "$folder" "${shim%/*}"
-    cp "$FILES/Tessaly.exe" "$folder/" && touch "$shim" ;;
-  list) [ -f "$WORLD/machine" ] && printf "Chocolatey v2.7.3\r\nbrevinor 1.0.0\r\n" ;;
+  install|upgrade) [[ $* == *newer* ]] && echo 1.0.1 >"$WORLD/machine" || echo 1.0.0 >"$WORLD/machine"
+    mkdir -p "$folder" "${shim%/*}" && cp "$FILES/Tessaly.exe" "$folder/" &&
+    printf "#!/bin/bash\necho \"%s\"\n" "$target" >"$shim" && chmod +x "$shim" ;;
+  list) [ -f "$WORLD/machine" ] && printf "Chocolatey v2.7.3\r\nbrevinor %s\r\n" "$(cat "$WORLD/machine")" ;;
   uninstall) [[ $* == *--skip-autouninstaller* ]] &&
-    rm -rf "$WORLD/machine" "$folder" "$shim" ;;
+    rm -rf "$WORLD/machine" "$WORLD/pf/Brevinor" "$WORLD/tools" "$shim" ;;
 esac'
 ChocolateyInstall=$world/choco-root MORE_PATH=$world/choco \
   stubbed chocolatey.sh "$work/choco" "$work/gathered"
-check "chocolatey.sh: every row passed" test "$?,$(rows "$work/choco")" = "0,10 10"
+check "chocolatey.sh: every row passed" test "$?,$(rows "$work/choco")" = "0,13 13"
 stubbed chocolatey.sh "$work/no-choco" "$work/gathered"
 check "chocolatey.sh: no choco, every row not run" test "$?,$(grep -c \
-  '| not run: Chocolatey is not on this image |' "$work/no-choco/summary")" = "0,10"
+  '| not run: Chocolatey is not on this image |' "$work/no-choco/summary")" = "0,13"
 
 echo "Windows CI checks: $passed passed, $failed failed"
 [ "$failed" = 0 ]

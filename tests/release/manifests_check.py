@@ -128,11 +128,30 @@ def nupkg_problems(nupkg: str, msi: str, work: str) -> list:
         if embedded != file.read() or f"{digest}  {msi_name}\n" not in sums.read() or \
                 digest.upper() not in read["tools/VERIFICATION.txt"].decode():
             found.append(f"tools/{msi_name} is not the released package")
-    code = manifests.msi_properties(msi)["ProductCode"]
-    scripts = [read[f"tools/chocolatey{kind}.ps1"] for kind in ["Install", "Uninstall"]]
-    if not all(script.startswith(b"\xef\xbb\xbf") for script in scripts) or \
-            f'"{code} /qn'.encode() not in scripts[1]:
-        found.append(f"the scripts lack a byte order mark or {code}")
+    code = manifests.msi_properties(msi)["UpgradeCode"]
+    scripts = [read[f"tools/chocolatey{kind}.ps1"].decode("utf-8-sig")
+               for kind in ["Install", "Uninstall"]]
+    if not all(read[f"tools/chocolatey{kind}.ps1"].startswith(b"\xef\xbb\xbf")
+               for kind in ["Install", "Uninstall"]) or \
+            not all(f"RelatedProducts('{code}')" in script for script in scripts) or \
+            not 0 < scripts[1].find("Uninstall-ChocolateyPackage") < \
+            scripts[1].find("Uninstall-BinFile"):
+        found.append(f"the scripts lack a byte order mark, do not find {code}, "
+                     "or remove the command before the program")
+    notices = os.path.join(BUILD_DIR, "release-files", "THIRD-PARTY-NOTICES.txt")
+    with open(notices, "rb") as file:
+        if file.read() not in read.get("tools/LICENSE.txt", b""):
+            found.append("tools/LICENSE.txt lacks the third-party notices")
+    if meta.get("iconUrl") != (URL.replace("https://github.com/", "https://cdn.jsdelivr.net/gh/")
+                               .replace("/releases/download/", "@") + "/docs/images/icon-32.png"):
+        found.append(f"the icon is {meta.get('iconUrl')}")
+    drawn = os.path.join(work, "icon-32.png")
+    subprocess.run([sys.executable, os.path.join(SOURCE_DIR, "resources", "make_icon.py"),
+                    "--png", drawn], check=True)
+    with open(drawn, "rb") as new, open(os.path.join(SOURCE_DIR, "docs", "images",
+                                                     "icon-32.png"), "rb") as kept:
+        if new.read() != kept.read():
+            found.append("docs/images/icon-32.png is not the icon drawn now")
     return found
 
 
@@ -173,7 +192,8 @@ def main() -> None:
 
         nupkg = chocolatey.write_chocolatey(
             made, URL, VERSION, base + ".msi",
-            os.path.join(BUILD_DIR, "release-files", "LICENSE.txt"), 315532800)
+            os.path.join(BUILD_DIR, "release-files", "LICENSE.txt"), 315532800,
+            os.path.join(BUILD_DIR, "release-files", "THIRD-PARTY-NOTICES.txt"))
         found = nupkg_problems(nupkg, base + ".msi", work)
         if found:
             sys.exit("manifests_check.py:\n" + "\n".join(found))

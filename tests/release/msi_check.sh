@@ -1,6 +1,6 @@
 #!/bin/bash
-# msi_check.sh SOURCE_DIR BUILD_DIR WINE_DIR WORK_DIR checks the Windows
-# Installer packages of the release in BUILD_DIR (the 32-bit build) as an
+# msi_check.sh SOURCE_DIR BUILD_DIR WINE_DIR WORK_DIR EXE64 checks the
+# Windows Installer packages of the release in BUILD_DIR (the 32-bit build) as an
 # administrator and a user meet them, under 64-bit Wine, whose msiexec
 # installs x86 packages, so that it runs on every machine here:
 #   - their tables, against the validation rules they are built to keep;
@@ -13,12 +13,20 @@
 #   - signed with a throwaway CA's certificate made here: the exe in the zip
 #     and both packages verify, a changed copy does not, the password is in
 #     no output, and two signed builds are the same bytes.
-# Each install starts from a copy of the pristine prefix in WINE_DIR.
+#   - installed into another folder: found there by Add/Remove Programs'
+#     InstallLocation and by App Paths, started by name from elsewhere
+#     (where 32-bit programs cannot run here, as the 64-bit EXE64 put in
+#     its place), and nothing of it left after removal;
+#   - the next release, 1.0.1, built from the same sources by the cache
+#     variable alone, installed over this one as a major upgrade.
+# Each install starts from a copy of WINE_DIR's stand-in prefix, whose
+# Notepad ends at once.
 set -euo pipefail
 source_dir=$1
 build=$2
 wine_dir=$3
 work=$4
+exe64=$5
 . "$source_dir/tests/wine/wine-env.sh"
 wine_env 64
 export WINEDEBUG=-all
@@ -107,7 +115,8 @@ for bad in 1.0.0.1 256.0.0; do
 done
 next="$work/next"
 (cd "$source_dir" && cmake --preset windows -B "$next" -DTESSALY_VERSION=1.0.1 \
-  -DBUILD_TESTING=OFF -DTESSALY_RELEASE_URL=https://example.invalid/tessaly/v1.0.1 &&
+  -DBUILD_TESTING=OFF \
+  -DTESSALY_RELEASE_URL=https://github.com/brevinor/tessaly/releases/download/v1.0.1 &&
   cmake --build "$next" --target package) >"$work/next.log" 2>&1 ||
   stop "release 1.0.1 builds" "$work/next.log"
 next_msi=$next/Tessaly-1.0.1-win32.msi
@@ -134,7 +143,7 @@ for package in "$msi" "$per_user_msi"; do
 done
 
 export WINEPREFIX="$work/prefix"
-cp -a "$wine_dir/pristine" "$WINEPREFIX"
+cp -a "$wine_dir/stand-in" "$WINEPREFIX"
 drive_c="$WINEPREFIX/drive_c"
 user_dir=$(ls -d "$drive_c"/users/* | grep -v -e /Public$ | head -n 1)
 send_to="$user_dir/AppData/Roaming/Microsoft/Windows/SendTo/Brevinor.lnk"
@@ -142,6 +151,18 @@ uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 verb='Software\Classes\SystemFileAssociations\text\shell\Brevinor'
 state='HKCU\Software\Brevinor Project'
 open_with='Software\Classes\Applications\Tessaly.exe'
+app_path='Software\Microsoft\Windows\CurrentVersion\App Paths\Tessaly.exe'
+for package in "$msi" "$per_user_msi"; do
+  check "tables, $(basename "$package"): InstallLocation is the install folder" bash -c \
+    "msiinfo export '$package' CustomAction | grep -q \$'^SetInstallLocation\t[0-9]*\tARPINSTALLLOCATION\t\\[INSTALLFOLDER\\]' &&
+     msiinfo export '$package' InstallExecuteSequence | grep -q \$'^SetInstallLocation\t\t1001'"
+done
+check "tables: Add/Remove Programs links only where the release URL gives them" test \
+  "$(property "$msi" ARPHELPLINK)|$(property "$next_msi" ARPURLINFOABOUT) $(property "$next_msi" ARPHELPLINK) $(property "$next_msi" ARPURLUPDATEINFO)" = \
+  "|https://github.com/brevinor/tessaly https://github.com/brevinor/tessaly/issues https://github.com/brevinor/tessaly/releases"
+# Started by name, from C:\, with a file: 0 where Notepad was started.
+printf 'a\nb\n' >"$work/lf.txt"
+started() { "$WINE" start /wait /d 'C:\' Tessaly.exe "$(windows_path "$work/lf.txt")" >/dev/null 2>&1; echo $?; }
 
 # Per machine: older, then this version over it.
 folder="$drive_c/Program Files (x86)/Brevinor"
@@ -183,11 +204,17 @@ check "installed into a folder of the administrator's (INSTALLFOLDER)" \
   test "$(msiexec /i "$(windows_path "$msi")" 'INSTALLFOLDER=C:\Tools\Brevinor')" = 0
 check "the verb runs it there" test "$(reg_data "HKLM\\$verb\\command")" = \
   '"C:\Tools\Brevinor\Tessaly.exe" "%1"'
+check "its entry's InstallLocation is there" test "$(reg_data "$uninstall\\$code" InstallLocation)" = 'C:\Tools\Brevinor\'
+check "App Paths finds it there" test "$(reg_data "HKLM\\$app_path")" = 'C:\Tools\Brevinor\Tessaly.exe'
+wine_can_run_32 || cp "$exe64" "$drive_c/Tools/Brevinor/Tessaly.exe"
+check "start Tessaly.exe FILE, from another folder, starts it" test "$(started)" = 0
 # Wine's msiexec then leaves the files in that folder, and removes the
 # entry and the Explorer keys; what Windows does there was not seen.
 check "and it is removed from there" test "$(msiexec /x "$code")" = 0
 check "no verb left" no_key "HKLM\\$verb"
 check "no Open with entry left" no_key "HKLM\\$open_with"
+check "no App Paths entry left, and start Tessaly.exe finds nothing" \
+  test "$(no_key "HKLM\\$app_path" && echo gone),$([ "$(started)" = 0 ] || echo failed)" = gone,failed
 check "no Add/Remove Programs entry left" no_key "$uninstall\\$code"
 
 # 1.0.1 over 1.0.0: a major upgrade, with product codes of its own.
@@ -226,6 +253,8 @@ check "per user: Tessaly.exe in the user's programs" same "$folder/Tessaly.exe" 
 check "per user: the notices beside it" same "$folder/THIRD-PARTY-NOTICES.txt" "$files/THIRD-PARTY-NOTICES.txt"
 check "per user: the verb under HKCU" test "$(reg_data "HKCU\\$verb")" = "Show in Notepad with Brevinor"
 check "per user: Open with under HKCU" test "$(reg_data "HKCU\\$open_with" FriendlyAppName)" = Brevinor
+check "per user: App Paths under HKCU" test "$(reg_data "HKCU\\$app_path")" = \
+  "$(reg_data "HKCU\\$app_path" Path)Tessaly.exe"
 check "per user: nothing under HKLM" no_key "HKLM\\$verb"
 check "per user: Send To shortcut" grep -q -a -F 'Programs\Brevinor\Tessaly.exe' "$send_to"
 check "per user: the program kept by an HKCU value" \
@@ -236,6 +265,7 @@ check "per user: no program folder left" test ! -e "$folder"
 check "per user: no Send To shortcut left" test ! -e "$send_to"
 check "per user: no verb left" no_key "HKCU\\$verb"
 check "per user: no Open with entry left" no_key "HKCU\\$open_with"
+check "per user: no App Paths entry left" no_key "HKCU\\$app_path"
 check "per user: no entry left" no_key "$uninstall\\$code"
 check "per user: no HKCU value left" no_key "$state"
 [ -z "$programs" ] || check "per user: the Programs folder it made is gone" test ! -e "$programs"
