@@ -359,68 +359,54 @@ TEST(ScratchFilesTest, AnOwnerTheFileSystemRefusesIsLeftToTheSystem) {
   EXPECT_EQ(owner_named, std::vector<bool>{true});
 }
 
-// A share reached as another account refuses the user as owner and gives
-// new files that account. Here the user is made up, and the account that
-// runs the test plays the share's: it owns the old copy planted. The
-// retried copy lets its owner in, and the old copy is swept by a run whose
-// copy got that owner, by no other.
+// A share reached as another account refuses the user, made up here, as
+// owner, and gives new files an owner of its own: the token's default one
+// stands in for it. The retried copy lets that owner in, and an old copy
+// of that owner's is swept by a run whose copy got that owner, and kept by
+// one whose file system took the user.
 TEST(ScratchFilesTest, TheSharesAccountReadsItsCopiesAndItsRunsSweepThem) {
   ScopedFolder folder;
   const auto path = [&](std::uint32_t random) {
     const Text text = ScratchFileName(u"Tessaly", 1, random);
     return folder / std::wstring(Wide(text), text.size());
   };
-  WriteBytes(path(2), "x");
-  AgeAsCopy(path(2), 48);
-  std::wstring share_account;
-  {
-    const UniqueHandle planted =
-        OwnHandle(::CreateFileW(path(2).c_str(), READ_CONTROL, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
-    std::vector<BYTE> owner = PrivateSecurity().OwnerOf(planted.get());
-    wchar_t* text = nullptr;
-    ASSERT_TRUE(::ConvertSidToStringSidW(owner.data(), &text));
-    share_account = text;
-    ::LocalFree(text);
-  }
   const std::wstring user = L"S-1-5-21-1-2-3-1001";
+  const TokenQuery made_up = [&](TOKEN_INFORMATION_CLASS) {
+    return SidOf(user);
+  };
+  ::CloseHandle(CreateNewFile(path(2).c_str(), nullptr));
+  SetLastWriteTime(path(2), HoursAgo(48));
+  ASSERT_TRUE(::SetFileAttributesW(path(2).c_str(), FILE_ATTRIBUTE_READONLY));
   std::wstring dacl_given;
-  // Gives every new file `owner`, or its own default where that is empty,
-  // refusing the user as owner first where `refuses`.
-  const auto file_system = [&](bool refuses, const std::wstring& owner) {
-    return [&, refuses, owner](const wchar_t* file,
-                               SECURITY_ATTRIBUTES* security) {
-      PSID named = nullptr;
-      BOOL defaulted = FALSE;
-      ::GetSecurityDescriptorOwner(security->lpSecurityDescriptor, &named,
-                                   &defaulted);
-      if (refuses && named != nullptr) {
-        ::SetLastError(ERROR_INVALID_OWNER);
-        return INVALID_HANDLE_VALUE;
-      }
-      dacl_given =
-          Sddl(security->lpSecurityDescriptor, DACL_SECURITY_INFORMATION);
-      const auto given =
-          Descriptor((owner.empty() ? L"" : L"O:" + owner) + dacl_given);
-      SECURITY_ATTRIBUTES attributes = *security;
-      attributes.lpSecurityDescriptor = given.get();
-      return CreateNewFile(file, &attributes);
-    };
+  const auto share = [&](const wchar_t* file, SECURITY_ATTRIBUTES* security) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    ::GetSecurityDescriptorOwner(security->lpSecurityDescriptor, &owner,
+                                 &defaulted);
+    if (owner != nullptr) {
+      ::SetLastError(ERROR_INVALID_OWNER);
+      return INVALID_HANDLE_VALUE;
+    }
+    dacl_given =
+        Sddl(security->lpSecurityDescriptor, DACL_SECURITY_INFORMATION);
+    return CreateNewFile(file, security);
+  };
+  const auto takes_the_user = [](const wchar_t* file, SECURITY_ATTRIBUTES*) {
+    return CreateNewFile(file, nullptr);
   };
   const auto sweep = [&](const ScratchFiles::NewFileCall& create) {
-    const auto run = std::make_shared<ScratchFiles>(
-        create, [&](TOKEN_INFORMATION_CLASS) { return SidOf(user); });
+    const auto run = std::make_shared<ScratchFiles>(create, made_up);
     EXPECT_EQ(run->Create(T(path(1))), DWORD{ERROR_SUCCESS});
     Win32FileHelper files(Win32FileHelper::kPieceBytes, 0, run);
     std::int32_t removed = 0;
     Text failure;
     return files.FinishScratchFile(T(path(1)), -1, -1, removed, failure);
   };
-  EXPECT_EQ(sweep(file_system(false, L"")), 0);
+  EXPECT_EQ(sweep(takes_the_user), 0);
   EXPECT_TRUE(Exists(path(2)));
-  EXPECT_EQ(sweep(file_system(true, share_account)), 1);
+  EXPECT_EQ(sweep(share), 1);
   EXPECT_FALSE(Exists(path(2)));
-  // OWNER RIGHTS, S-1-3-4, whoever owns the file.
+  // OWNER RIGHTS, S-1-3-4: whoever owns the file.
   EXPECT_EQ(dacl_given, Sddl(Descriptor(L"D:P(A;;FA;;;" + user +
                                         L")(A;;FA;;;SY)(A;;FA;;;S-1-3-4)")
                                  .get(),
