@@ -55,15 +55,22 @@ def normalized_version(version: str) -> str:
     return ".".join(parts)
 
 
-def package_urls(release_url: str, version: str) -> dict:
+def github_release(release_url: str):
+    """(OWNER/NAME, TAG) of a GitHub release's download folder, or None."""
+    github = re.match(r"https://github\.com/([^/]+/[^/]+)/releases/download/"
+                      r"([^/]+)$", release_url)
+    return github.groups() if github else None
+
+
+def package_urls(release_url: str) -> dict:
     """The project's addresses, as far as the release URL tells them: a
     GitHub release names its repository, the tag's sources and files, its
     issues and its notes; elsewhere only the site is known."""
-    github = re.match(r"(https://github\.com/[^/]+/[^/]+)/releases/download/"
-                      r"([^/]+)$", release_url)
+    github = github_release(release_url)
     if not github:
         return {"projectUrl": manifests.homepage(release_url)}
-    repository, tag = github.groups()
+    name, tag = github
+    repository = f"https://github.com/{name}"
     return {
         "projectUrl": repository,
         "projectSourceUrl": f"{repository}/tree/{tag}",
@@ -79,7 +86,7 @@ def package_urls(release_url: str, version: str) -> dict:
 def add_remove_links(release_url: str) -> dict:
     """Add/Remove Programs' links, for wixl: the project, its support and
     its releases, each where the release URL tells it."""
-    urls = package_urls(release_url, "")
+    urls = package_urls(release_url)
     links = {"AboutUrl": urls["projectUrl"]}
     if "bugTrackerUrl" in urls:
         links["HelpUrl"] = urls["bugTrackerUrl"]
@@ -91,12 +98,11 @@ def icon_url(release_url: str) -> dict:
     """The 32-pixel icon, docs/images/icon-32.png in the tag's sources, by
     jsDelivr's GitHub CDN, which serves it with an image's content type;
     only where the release is a GitHub one."""
-    github = re.match(r"https://github\.com/([^/]+/[^/]+)/releases/download/"
-                      r"([^/]+)$", release_url)
+    github = github_release(release_url)
     if not github:
         return {}
-    repository, tag = github.groups()
-    return {"iconUrl": f"https://cdn.jsdelivr.net/gh/{repository}@{tag}/"
+    name, tag = github
+    return {"iconUrl": f"https://cdn.jsdelivr.net/gh/{name}@{tag}/"
                        "docs/images/icon-32.png"}
 
 
@@ -108,7 +114,7 @@ def nuspec(version: str, release_url: str, year: int) -> str:
         "title": "Brevinor",
         "authors": AUTHORS,
         "owners": AUTHORS,
-        **package_urls(release_url, version),
+        **package_urls(release_url),
         **icon_url(release_url),
         "requireLicenseAcceptance": "false",
         "copyright": f"{year} {AUTHORS}",
@@ -288,7 +294,7 @@ def write_chocolatey(out_dir: str, release_url: str, version: str, msi: str,
             with open(path, "rb") as file:
                 license_bytes += file.read()
             license_bytes += b"\r\n"
-    urls = package_urls(release_url, version)
+    urls = package_urls(release_url)
     stamp = time.gmtime(epoch)
     nuspec_name = f"{PACKAGE_ID}.nuspec"
     description = manifests.TEXTS["en-US"]["Description"] + INSTALL_NOTE

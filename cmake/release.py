@@ -107,7 +107,7 @@ def write_guide(source: str, target: str, msi_version: str, release_url: str,
                      "meet Windows' own checks:")
     report = "Report an internal error, or anything else that goes wrong, "
     if release_url:
-        urls = chocolatey.package_urls(release_url, msi_version)
+        urls = chocolatey.package_urls(release_url)
         report += (f"at {urls.get('bugTrackerUrl', urls['projectUrl'])}, "
                    "with your Windows version, how Brevinor was installed, "
                    "the message and the exit status.")
