@@ -4,7 +4,6 @@
 // feed. With room in the text it widens it in place, from the back.
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 
 #include "app/mod_ascii_convert.h"
@@ -26,38 +25,14 @@ bool BlockHasLineFeed(const char16_t* block) {
   return _mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\n'))) != 0;
 }
 #else
-// Four units to a word: a lane is a line feed where the classic zero-lane
-// test finds a zero in the word XOR LF LF LF LF.
-bool WordHasLineFeed(const char16_t* four_units) {
-  std::uint64_t word;
-  std::memcpy(&word, four_units, sizeof word);
-  const std::uint64_t lanes = word ^ 0x000A000A000A000AULL;
-  return ((lanes - 0x0001000100010001ULL) & ~lanes & 0x8000800080008000ULL) !=
-         0;
-}
-
+// Other processors than x86, which the native tests may run on.
 bool BlockHasLineFeed(const char16_t* block) {
-  return WordHasLineFeed(block) || WordHasLineFeed(block + 4);
+  return std::find(block, block + kBlockUnits, u'\n') != block + kBlockUnits;
 }
 #endif
 
-std::size_t CountLineFeeds(const char16_t* data, std::size_t size) {
-  // Counted in blocks small enough for a 16-bit counter, which compilers
-  // turn into wide vector compares; a wider counter slows them down.
-  constexpr std::size_t kCountBlock = 0xFFFF;
-  std::size_t count = 0;
-  while (size > 0) {
-    const std::size_t block = std::min(size, kCountBlock);
-    std::uint16_t block_count = 0;
-    for (std::size_t i = 0; i < block; ++i) block_count += data[i] == u'\n';
-    count += block_count;
-    data += block;
-    size -= block;
-  }
-  return count;
-}
-
-// Copies [begin, end) to `out`, forwards, and returns the end of the output.
+// Converts [read, end) into `out`, forwards, and returns the end of the
+// output.
 char16_t* ConvertForwards(const char16_t* read, const char16_t* end,
                           char16_t* out) {
   while (static_cast<std::size_t>(end - read) >= kBlockUnits) {
@@ -113,7 +88,7 @@ void WidenBackwards(char16_t* data, std::size_t old_size,
 
 Text ConvertLineEndings(Text text) {
   const std::size_t old_size = text.size();
-  const std::size_t line_feeds = CountLineFeeds(text.data(), old_size);
+  const std::size_t line_feeds = CountLineFeeds(std::u16string_view(text));
   if (line_feeds == 0) return text;
   const std::size_t new_size = old_size + line_feeds;
 

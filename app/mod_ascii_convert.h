@@ -31,7 +31,8 @@ struct Platform {
 inline constexpr char16_t kMissingArgumentMessage[] =
     u"You must call this tool with a command line argument!";
 inline constexpr char16_t kFileNotFoundMessage[] = u"The file was not found:";
-// The scratch file is named after the program, by a fixed word.
+// The fixed word in the names of this program's scratch copies, by which
+// the sweep knows them.
 inline constexpr char16_t kScratchWord[] = u"" TESSALY_EXE_NAME;
 inline constexpr char16_t kEditorName[] = u"\\notepad.exe";
 inline constexpr std::int32_t kCsidlWindows = 36;

@@ -17,8 +17,10 @@
 #include <vector>
 
 #include "app/mod_ascii_convert.h"
-#include "services/services_win32.h"
-#include "services/text_pieces.h"
+#include "text/stream_hash.h"
+#include "text/text_scan.h"
+#include "text/utf8.h"
+#include "win32/file_helper.h"
 
 namespace {
 

@@ -11,18 +11,22 @@ set(TESSALY_SSE2_OPTIONS -msse2 -mfpmath=sse)
 add_compile_options(${TESSALY_SSE2_OPTIONS})
 target_compile_options(tessaly_core PRIVATE ${TESSALY_SSE2_OPTIONS})
 
+# The Win32 implementations of the services (win32/).
 add_library(tessaly_win32 STATIC
-  services/command_line_win32.cpp
-  services/environment_helper_win32.cpp
-  services/file_helper_win32.cpp
-  services/helper_component_win32.cpp
-  services/legacy_code_page_win32.cpp
-  services/message_box_win32.cpp
-  services/private_security_win32.cpp
-  services/program_launcher_win32.cpp
-  services/scratch_files_win32.cpp
-  services/scratch_sweep_win32.cpp
-  services/win32_support_win32.cpp
+  win32/command_line.cpp
+  win32/environment.cpp
+  win32/failure.cpp
+  win32/file_exists.cpp
+  win32/file_read.cpp
+  win32/file_write.cpp
+  win32/helper_component.cpp
+  win32/legacy_code_page.cpp
+  win32/message_box.cpp
+  win32/private_security.cpp
+  win32/program_launcher.cpp
+  win32/scratch_files.cpp
+  win32/scratch_sweep.cpp
+  win32/support.cpp
 )
 target_compile_definitions(tessaly_win32 PUBLIC
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
@@ -53,7 +57,7 @@ add_custom_command(
 set_source_files_properties(resources/tessaly.rc PROPERTIES
   OBJECT_DEPENDS "${resource_dir}/tessaly.ico;${resource_dir}/tessaly.manifest")
 
-add_executable(Tessaly WIN32 services/run_time_win32.cpp resources/tessaly.rc)
+add_executable(Tessaly WIN32 main/run_time.cpp resources/tessaly.rc)
 target_include_directories(Tessaly PRIVATE resources "${resource_dir}")
 target_link_libraries(Tessaly PRIVATE tessaly_win32)
 # No link time in the header, so that the same sources give the same bytes.

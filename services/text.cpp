@@ -13,4 +13,12 @@ Text ToText(const Variant& value) {
   return Text();
 }
 
+void AppendHex(Text& text, std::uint32_t value, HexCase letters) {
+  const char16_t* const digits =
+      letters == HexCase::kLower ? u"0123456789abcdef" : u"0123456789ABCDEF";
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    text += digits[(value >> shift) & 0xF];
+  }
+}
+
 }  // namespace tessaly

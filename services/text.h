@@ -1,9 +1,13 @@
 #ifndef TESSALY_SERVICES_TEXT_H_
 #define TESSALY_SERVICES_TEXT_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -33,6 +37,34 @@ void OverwriteText(Text& text, std::size_t size, Writer write) {
 /// Converts a variant to text: text as it is, a number in decimal, and the
 /// empty variant as the empty text.
 Text ToText(const Variant& value);
+
+/// The line feeds in a file's bytes or in a text's units. Counted in blocks
+/// small enough for a counter as wide as a unit, which compilers turn into
+/// wide vector compares; std::count, and wider counters, are several times
+/// slower.
+template <typename Unit>
+std::size_t CountLineFeeds(std::basic_string_view<Unit> units) {
+  using BlockCount = std::make_unsigned_t<Unit>;
+  constexpr std::size_t kBlock = std::numeric_limits<BlockCount>::max();
+  std::size_t count = 0;
+  while (!units.empty()) {
+    const std::size_t block = std::min(units.size(), kBlock);
+    BlockCount block_count = 0;
+    for (std::size_t i = 0; i < block; ++i) block_count += units[i] == '\n';
+    count += block_count;
+    units.remove_prefix(block);
+  }
+  return count;
+}
+
+/// `value` as eight hex digits, in lower case or in upper case.
+enum class HexCase { kLower, kUpper };
+void AppendHex(Text& text, std::uint32_t value, HexCase letters);
+
+/// A unit with the letters A to Z in lower case; every other unit as it is.
+constexpr char16_t AsciiLower(char16_t unit) {
+  return unit >= u'A' && unit <= u'Z' ? unit - u'A' + u'a' : unit;
+}
 
 }  // namespace tessaly
 

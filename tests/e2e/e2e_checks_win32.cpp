@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "services/scratch_name.h"
+#include "paths/scratch_name.h"
 
 namespace tessaly::testing {
 namespace {

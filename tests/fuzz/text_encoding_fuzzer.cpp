@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "services/text_encoding.h"
+#include "text/encoding.h"
+#include "text/text_scan.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -56,7 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const bool valid = tessaly::IsValidUtf8(bytes);
   if (valid != ReferenceIsValidUtf8(bytes)) std::abort();
 
-  const tessaly::EncodingChoice choice = tessaly::ChooseEncoding(bytes);
+  tessaly::TextScan scan;
+  scan.Add(bytes);
+  scan.Finish();
+  const tessaly::EncodingChoice choice = scan.Choice();
   using tessaly::TextEncoding;
   if (bytes.starts_with("\xEF\xBB\xBF")) {
     if (choice.encoding != TextEncoding::kUtf8 || choice.mark_length != 3) {

@@ -12,8 +12,12 @@
 #include <string_view>
 #include <vector>
 
-#include "services/text_encoding.h"
-#include "services/text_pieces.h"
+#include "text/encoding.h"
+#include "text/pieces.h"
+#include "text/stream_hash.h"
+#include "text/text_scan.h"
+#include "text/utf16.h"
+#include "text/utf8.h"
 
 namespace tessaly {
 namespace {
@@ -152,7 +156,7 @@ void ExpectScanIgnoresChunks(std::string_view bytes, unsigned chunk_seed) {
     rest.remove_prefix(std::min(size, rest.size()));
   }
   chunked.Finish();
-  const EncodingChoice choice = ChooseEncoding(bytes);
+  const EncodingChoice choice = whole.Choice();
   const EncodingChoice scanned = chunked.Choice();
   if (scanned.encoding != choice.encoding ||
       scanned.mark_length != choice.mark_length ||

@@ -2,11 +2,12 @@
 
 #include <vector>
 
-#include "services/scratch_name.h"
+#include "paths/scratch_name.h"
 #include "services/service_error.h"
-#include "services/services_win32.h"
-#include "services/win32_support_win32.h"
 #include "tests/windows/test_files_win32.h"
+#include "win32/environment.h"
+#include "win32/file_helper.h"
+#include "win32/support.h"
 
 namespace tessaly::testing {
 namespace {

@@ -1,15 +1,17 @@
+#include "win32/file_helper.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <vector>
 
-#include "services/private_security_win32.h"
-#include "services/scratch_name.h"
+#include "paths/scratch_name.h"
 #include "services/service_error.h"
-#include "services/services_win32.h"
-#include "services/win32_support_win32.h"
 #include "tests/windows/test_files_win32.h"
+#include "win32/environment.h"
+#include "win32/private_security.h"
+#include "win32/support.h"
 // After windows.h, which it needs.
 #include <aclapi.h>
 #include <sddl.h>

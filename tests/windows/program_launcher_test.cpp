@@ -1,11 +1,13 @@
+#include "win32/program_launcher.h"
+
 #include <gtest/gtest.h>
 
 #include <new>
 
 #include "services/service_error.h"
-#include "services/services_win32.h"
-#include "services/win32_support_win32.h"
 #include "tests/windows/test_files_win32.h"
+#include "win32/command_line.h"
+#include "win32/support.h"
 
 namespace tessaly::testing {
 namespace {
@@ -149,14 +151,13 @@ TEST(ArgumentTextTest, FollowsTheProgramsNameAndTheBlanksAfterIt) {
 }
 
 TEST(DescribeFailureTest, GivesOperationAndSystemTextOrTheNumber) {
-  const std::wstring known =
-      DescribeFailure(L"Datei lesen", ERROR_FILE_NOT_FOUND);
-  ASSERT_GT(known.size(), std::wstring(L"Datei lesen: ").size());
-  EXPECT_EQ(known.rfind(L"Datei lesen: ", 0), 0u);
-  EXPECT_NE(known.back(), L'\n');
-  EXPECT_NE(known.back(), L'\r');
-  EXPECT_EQ(known.find(L"\r\n"), std::wstring::npos);
-  EXPECT_EQ(DescribeFailure(L"Op", 0x2000ABCD), L"Op: 536914893");
+  const Text known = DescribeFailure(u"Datei lesen", ERROR_FILE_NOT_FOUND);
+  ASSERT_GT(known.size(), Text(u"Datei lesen: ").size());
+  EXPECT_EQ(known.rfind(u"Datei lesen: ", 0), 0u);
+  EXPECT_NE(known.back(), u'\n');
+  EXPECT_NE(known.back(), u'\r');
+  EXPECT_EQ(known.find(u"\r\n"), Text::npos);
+  EXPECT_EQ(DescribeFailure(u"Op", 0x2000ABCD), u"Op: 536914893");
 }
 
 }  // namespace

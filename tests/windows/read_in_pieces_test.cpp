@@ -11,10 +11,10 @@
 #include <set>
 
 #include "services/service_error.h"
-#include "services/services_win32.h"
-#include "services/text_encoding.h"
-#include "services/win32_support_win32.h"
 #include "tests/windows/test_files_win32.h"
+#include "text/utf8.h"
+#include "win32/file_helper.h"
+#include "win32/support.h"
 
 namespace tessaly::testing {
 namespace {
