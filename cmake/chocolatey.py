@@ -16,21 +16,17 @@ so that two builds give the same bytes.
 """
 import hashlib
 import os
-import re
 import time
-import zipfile
 from xml.sax.saxutils import escape
 
 import manifests
+import project
+from release_support import write_zip, zip_entry
 
 PACKAGE_ID = "brevinor"
 NUSPEC_NAMESPACE = "http://schemas.microsoft.com/packaging/2015/06/nuspec.xsd"
-AUTHORS = "Brevinor Project"
+AUTHORS = project.PUBLISHER
 TAGS = ["notepad", "line-endings", "text", "unix", "lf", "crlf"]
-# The per-machine package's upgrade code, the same for every version: the
-# scripts find the installed product by it, whatever its version and
-# however it came.
-MACHINE_UPGRADE_CODE = "{859B4F20-90E7-40EF-A2EE-ADAB404A42F7}"
 # What Chocolatey's listing adds to the description shared with winget.
 INSTALL_NOTE = (
     "\n\nThis package installs Brevinor for every user of the computer, "
@@ -55,50 +51,11 @@ def normalized_version(version: str) -> str:
     return ".".join(parts)
 
 
-def github_release(release_url: str):
-    """(OWNER/NAME, TAG) of a GitHub release's download folder, or None."""
-    github = re.match(r"https://github\.com/([^/]+/[^/]+)/releases/download/"
-                      r"([^/]+)$", release_url)
-    return github.groups() if github else None
-
-
-def package_urls(release_url: str) -> dict:
-    """The project's addresses, as far as the release URL tells them: a
-    GitHub release names its repository, the tag's sources and files, its
-    issues and its notes; elsewhere only the site is known."""
-    github = github_release(release_url)
-    if not github:
-        return {"projectUrl": manifests.homepage(release_url)}
-    name, tag = github
-    repository = f"https://github.com/{name}"
-    return {
-        "projectUrl": repository,
-        "projectSourceUrl": f"{repository}/tree/{tag}",
-        # Where this package's nuspec and scripts are made.
-        "packageSourceUrl": f"{repository}/blob/{tag}/cmake/chocolatey.py",
-        "docsUrl": f"{repository}/blob/{tag}/docs/user-guide.txt",
-        "bugTrackerUrl": f"{repository}/issues",
-        "licenseUrl": f"{repository}/blob/{tag}/LICENSE",
-        "releaseNotes": f"{repository}/releases/tag/{tag}",
-    }
-
-
-def add_remove_links(release_url: str) -> dict:
-    """Add/Remove Programs' links, for wixl: the project, its support and
-    its releases, each where the release URL tells it."""
-    urls = package_urls(release_url)
-    links = {"AboutUrl": urls["projectUrl"]}
-    if "bugTrackerUrl" in urls:
-        links["HelpUrl"] = urls["bugTrackerUrl"]
-        links["UpdateUrl"] = urls["projectUrl"] + "/releases"
-    return links
-
-
 def icon_url(release_url: str) -> dict:
     """The 32-pixel icon, docs/images/icon-32.png in the tag's sources, by
     jsDelivr's GitHub CDN, which serves it with an image's content type;
     only where the release is a GitHub one."""
-    github = github_release(release_url)
+    github = project.github_release(release_url)
     if not github:
         return {}
     name, tag = github
@@ -111,10 +68,10 @@ def nuspec(version: str, release_url: str, year: int) -> str:
     metadata = {
         "id": PACKAGE_ID,
         "version": normalized_version(version),
-        "title": "Brevinor",
+        "title": project.APP_TITLE,
         "authors": AUTHORS,
         "owners": AUTHORS,
-        **package_urls(release_url),
+        **project.package_urls(release_url),
         **icon_url(release_url),
         "requireLicenseAcceptance": "false",
         "copyright": f"{year} {AUTHORS}",
@@ -134,7 +91,7 @@ def nuspec(version: str, release_url: str, year: int) -> str:
 # each was installed into.
 FIND_PRODUCTS = f"""\
 $installer = New-Object -ComObject WindowsInstaller.Installer
-$products = @($installer.RelatedProducts('{MACHINE_UPGRADE_CODE}'))
+$products = @($installer.RelatedProducts('{project.MACHINE_UPGRADE_CODE}'))
 """
 
 
@@ -286,7 +243,7 @@ def write_chocolatey(out_dir: str, release_url: str, version: str, msi: str,
     msi_name = os.path.basename(msi)
     with open(msi, "rb") as file:
         msi_bytes = file.read()
-    if manifests.msi_properties(msi)["UpgradeCode"] != MACHINE_UPGRADE_CODE:
+    if manifests.msi_properties(msi)["UpgradeCode"] != project.MACHINE_UPGRADE_CODE:
         raise ValueError(f"{msi} is not the per-machine package")
     license_bytes = b""
     for path in [license_path, notices_path]:
@@ -294,7 +251,7 @@ def write_chocolatey(out_dir: str, release_url: str, version: str, msi: str,
             with open(path, "rb") as file:
                 license_bytes += file.read()
             license_bytes += b"\r\n"
-    urls = package_urls(release_url)
+    urls = project.package_urls(release_url)
     stamp = time.gmtime(epoch)
     nuspec_name = f"{PACKAGE_ID}.nuspec"
     description = manifests.TEXTS["en-US"]["Description"] + INSTALL_NOTE
@@ -321,13 +278,5 @@ def write_chocolatey(out_dir: str, release_url: str, version: str, msi: str,
     os.makedirs(folder, exist_ok=True)
     path = os.path.join(folder,
                         f"{PACKAGE_ID}.{normalized_version(version)}.nupkg")
-    temporary = path + ".tmp"
-    with zipfile.ZipFile(temporary, "w") as archive:
-        for name, data in entries:
-            entry = zipfile.ZipInfo(name, stamp[:6])
-            entry.compress_type = zipfile.ZIP_DEFLATED
-            entry.create_system = 0
-            entry.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE
-            archive.writestr(entry, data, compresslevel=9)
-    os.replace(temporary, path)
+    write_zip(path, [(zip_entry(name, epoch), data) for name, data in entries])
     return path

@@ -17,12 +17,13 @@ Property table (msiinfo), so nothing is typed twice. release.py calls this
 when a release URL is known.
 """
 import argparse
-import hashlib
 import json
 import os
 import re
 import subprocess
-import sys
+
+import project
+from release_support import fail, sha256
 
 IDENTIFIER = "BrevinorProject.Brevinor"
 MANIFEST_VERSION = "1.12.0"
@@ -54,15 +55,6 @@ TEXTS = {
 }
 
 
-def fail(message: str) -> None:
-    sys.exit(f"manifests.py: {message}")
-
-
-def sha256(path: str) -> str:
-    with open(path, "rb") as file:
-        return hashlib.sha256(file.read()).hexdigest()
-
-
 def msi_properties(msi: str) -> dict:
     """The Property table of a package, as msiinfo exports it: a header of
     three lines, then a tab-separated row per property."""
@@ -72,14 +64,6 @@ def msi_properties(msi: str) -> dict:
         fail(f"msiinfo could not read {msi}: {result.stderr}")
     rows = result.stdout.replace("\r", "").split("\n")[3:]
     return dict(row.split("\t", 1) for row in rows if "\t" in row)
-
-
-def homepage(release_url: str) -> str:
-    """The repository's page for a GitHub release, or else the site's."""
-    github = re.match(r"(https://github\.com/[^/]+/[^/]+)/releases/", release_url)
-    if github:
-        return github.group(1)
-    return re.match(r"[a-z]+://[^/]+/", release_url + "/").group(0)
 
 
 def yaml_text(entries, indent: str = "") -> str:
@@ -149,7 +133,7 @@ def write_winget(out_dir: str, release_url: str, version: str,
             **package, "PackageLocale": locale,
             "Publisher": entry["Publisher"],
             "PackageName": entry["DisplayName"],
-            "PackageUrl": homepage(release_url),
+            "PackageUrl": project.homepage(release_url),
             "License": LICENSE, **TEXTS[locale], "Tags": TAGS})
     return folder
 
@@ -162,7 +146,7 @@ def write_scoop(out_dir: str, release_url: str, version: str,
     manifest = {
         "version": version,
         "description": TEXTS["en-US"]["ShortDescription"],
-        "homepage": homepage(release_url),
+        "homepage": project.homepage(release_url),
         "license": LICENSE,
         "url": f"{release_url}/{os.path.basename(zip_path)}",
         "hash": sha256(zip_path),
@@ -173,11 +157,11 @@ def write_scoop(out_dir: str, release_url: str, version: str,
             "of the MSI packages instead (winget install " + IDENTIFIER + ").",
         ],
     }
-    github = re.match(r"(https://github\.com/[^/]+/[^/]+)/releases/", release_url)
+    github = project.github_release(release_url)
     segment = next((part for part in release_url.split("/") if version in part),
                    None)
     if github:
-        manifest["checkver"] = {"github": github.group(1)}
+        manifest["checkver"] = {"github": project.homepage(release_url)}
     elif segment:
         listing = release_url[:release_url.index("/" + segment)] + "/"
         manifest["checkver"] = {

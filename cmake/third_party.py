@@ -2,12 +2,14 @@
 Debian packages, and what their licences ask of a release: the text of
 THIRD-PARTY-NOTICES.txt and the runtime's components in the SBOM. The
 licence texts and versions are read from the installed packages, never
-kept here; tests/release/notices_check.py holds this list against the
+kept here (the copyright files with python3-debian); tests/release/notices_check.py holds this list against the
 exe's link map, so that a new dependency cannot slip in unannounced.
 """
 import subprocess
 import urllib.parse
 from dataclasses import dataclass
+
+from debian import copyright
 
 GCC_EXCEPTION = "GPL-3.0-or-later WITH GCC-exception-3.1"
 
@@ -64,48 +66,27 @@ def purl(package: str) -> str:
             f"?arch={package_field(package, 'Architecture')}&distro=debian-12")
 
 
-def copyright_paragraphs(package: str) -> list:
-    """A machine-readable copyright file (DEP 5) as a list of paragraphs,
-    each a dict of its fields, continuation lines unfolded."""
+def copyright_of(package: str) -> copyright.Copyright:
+    """The package's machine-readable copyright file (DEP 5)."""
     with open(f"/usr/share/doc/{package}/copyright", encoding="utf-8") as file:
-        text = file.read()
-    paragraphs = []
-    for block in text.split("\n\n"):
-        fields = {}
-        name = None
-        for line in block.split("\n"):
-            if line[:1] in (" ", "\t") and name:
-                fields[name].append(line)
-            elif ":" in line:
-                name, value = line.split(":", 1)
-                fields[name] = [value.strip()]
-        if fields:
-            paragraphs.append(fields)
-    return paragraphs
+        return copyright.Copyright(file, strict=False)
 
 
-def unfold(lines: list) -> list:
-    """Continuation lines as the text reads: one space off, "." blank."""
-    return ["" if line.strip() == "." else line[1:] for line in lines]
-
-
-def notice(paragraphs: list, files: str) -> list:
-    """The copyright and licence of the paragraph for `files`, verbatim,
-    the licence's text taken from its own paragraph where it has one."""
-    paragraph = next(p for p in paragraphs if p.get("Files", [""])[0] == files)
-    licence = paragraph["License"]
-    text = unfold(licence[1:])
+def notice(document: copyright.Copyright, files: str) -> list:
+    """The copyright and licence of the paragraph whose first pattern is
+    `files`, verbatim, the licence's text taken from its own paragraph
+    where it has one."""
+    paragraph = next(p for p in document.all_files_paragraphs()
+                     if p.files[0] == files)
+    licence = paragraph.license
+    text = licence.text
     if not text:
-        text = unfold(next(p["License"][1:] for p in paragraphs
-                           if "Files" not in p and
-                           p.get("License", [""])[0] == licence[0]))
-    files_named = " ".join(part for line in paragraph["Files"]
-                           for part in line.split())
-    holders = [paragraph["Copyright"][0]] + \
-        [line.strip() for line in paragraph["Copyright"][1:]]
-    return ([f"Files: {files_named}"] +
+        text = next(p.license.text for p in document.all_license_paragraphs()
+                    if p.license.synopsis == licence.synopsis)
+    holders = [line.strip() for line in paragraph.copyright.split("\n")]
+    return ([f"Files: {' '.join(paragraph.files)}"] +
             [f"Copyright: {holder}" for holder in holders] +
-            [f"License: {licence[0]}", ""] + text)
+            [f"License: {licence.synopsis}", ""] + text.split("\n"))
 
 
 def notices_text() -> str:
@@ -135,8 +116,8 @@ def notices_text() -> str:
         "(/usr/share/doc/PACKAGE/copyright) have them.",
     ]
     for package, wanted in NOTICES.items():
-        paragraphs = copyright_paragraphs(package)
+        document = copyright_of(package)
         for files in wanted:
             lines += ["", "", f"{package}: {files}", "-" * 72, ""]
-            lines += notice(paragraphs, files)
+            lines += notice(document, files)
     return "\n".join(lines) + "\n"

@@ -33,7 +33,13 @@ target_compile_definitions(tessaly_win32 PUBLIC
 target_link_libraries(tessaly_win32 PUBLIC tessaly_core)
 
 # Resources: the version comes from cmake/version.cmake, the icon from its
-# generator, the manifest from its template.
+# generator, the manifest from its template. The release scripts read PE
+# files with python3-pefile and copyright files with python3-debian, which
+# Debian's own Python has; one that pyenv or a virtual environment puts
+# first on PATH may not.
+if(EXISTS /usr/bin/python3 AND NOT DEFINED Python3_EXECUTABLE)
+  set(Python3_EXECUTABLE /usr/bin/python3)
+endif()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(resource_dir "${PROJECT_BINARY_DIR}/resources")
 if(TESSALY_VERSION_MINOR LESS 10)
@@ -67,7 +73,7 @@ target_link_options(Tessaly PRIVATE -municode -Wl,--no-insert-timestamp
   -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware $<$<CONFIG:Release>:-s>)
 # The linker leaves the PE checksum 0; fill it in as Windows computes it.
 add_custom_command(TARGET Tessaly POST_BUILD
-  COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/pe_checksum.py"
+  COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/pe_file.py"
           "$<TARGET_FILE:Tessaly>"
   VERBATIM)
 

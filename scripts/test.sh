@@ -13,6 +13,9 @@ bash scripts/build.sh
 status=0
 # Every file of the repository says under which licence it is.
 reuse lint --quiet || { reuse lint | tail -n 20; status=1; }
+# Each folder keeps to its place, and the check sees a file that does not.
+bash scripts/check-layers.sh || status=1
+bash tests/check_layers_test.sh || status=1
 ctest --preset native || status=1
 ctest --preset native-sanitized || status=1
 bash scripts/fuzz.sh 15 || status=1
