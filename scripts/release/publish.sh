@@ -10,9 +10,10 @@ set -euo pipefail
 tag=$1 dir=$2
 cd "$(dirname "$0")/../.."
 version=${tag#v}
-# The section "## [VERSION] - DATE" up to the next "## ".
+# The section "## [VERSION] - DATE" up to the next heading or the link
+# definitions at the end.
 notes=$(awk -v head="## [$version]" 'index($0, head) == 1 { on = 1; next }
-  on && /^## / { exit } on' CHANGELOG.md)
+  on && (/^## / || /^\[[^]]+\]: /) { exit } on' CHANGELOG.md)
 if [ -z "$(printf '%s' "$notes" | tr -d '[:space:]')" ]; then
   echo "publish.sh: CHANGELOG.md has no section for $version" >&2
   exit 1

@@ -25,18 +25,19 @@ export PATH="$work/bin:$PATH" WORLD=$work
 # The tag: the project's version, on the default branch.
 version=$(sed -n 's/^project(Tessaly VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt)
 repo=$work/repo
-mkdir -p "$repo/scripts/release" && cp CMakeLists.txt "$repo/"
-cp scripts/release/verify-tag.sh "$repo/scripts/release/"
+mkdir -p "$repo/scripts/release" "$repo/.github" && cp CMakeLists.txt CHANGELOG.md "$repo/"
+cp scripts/release/verify-tag.sh "$repo/scripts/release/" && cp -r .github/ISSUE_TEMPLATE "$repo/.github/"
 git_in() { git -C "$repo" -c user.name=t -c user.email=t@example.invalid "$@" >/dev/null; }
 git_in init -b main && git_in add . && git_in commit -m one && git_in tag "v$version"
 git_in tag v0.0.1 && git_in checkout -q --detach
 sed -i "s/VERSION $version /VERSION $version-aside /" "$repo/CMakeLists.txt"
 git_in commit -a -m aside && git_in tag "v$version-aside"
 check "verify: v$version on main" bash -c "git -C '$repo' checkout -q v$version &&
-  bash '$repo/scripts/release/verify-tag.sh' v$version main"
-check "verify: another version's tag is refused" bash -c "! bash '$repo/scripts/release/verify-tag.sh' v0.0.1 main"
+  bash '$repo/scripts/release/verify-tag.sh' v$version main brevinor/tessaly"
+check "verify: links to another repository are refused" bash -c "! bash '$repo/scripts/release/verify-tag.sh' v$version main other/tessaly"
+check "verify: another version's tag is refused" bash -c "! bash '$repo/scripts/release/verify-tag.sh' v0.0.1 main brevinor/tessaly"
 check "verify: a commit off the default branch is refused" bash -c "git -C '$repo' checkout -q v$version-aside &&
-  ! bash '$repo/scripts/release/verify-tag.sh' v$version-aside main"
+  ! bash '$repo/scripts/release/verify-tag.sh' v$version-aside main brevinor/tessaly"
 
 # Built twice, the second time by stages, as a signer elsewhere takes it.
 check "build: the release" bash scripts/release/build.sh brevinor/tessaly "v$version" "$work/first"
@@ -67,7 +68,8 @@ count=$(find "$work/first" -maxdepth 1 -type f | wc -l)
 publish "v$version"
 check "publish: published, every file once" test "$(state "v$version")" = "0,false,$count,$count"
 check "publish: from a draft of the tag" grep -q "release create v$version --draft --verify-tag" "$work/gh.log"
-check "publish: the notes are the changelog's" grep -q "The first release" "$work/gh/v$version/notes"
+check "publish: the notes are the changelog's section, without its links" bash -c "grep -q 'The first release' '$work/gh/v$version/notes' &&
+  ! grep -q '^\[' '$work/gh/v$version/notes'"
 publish "v$version"
 check "publish: a rerun replaces nothing" test "$(state "v$version"),$(grep -c 'published already' "$work/publish.log")" = "0,false,$count,$count,1"
 echo true >"$work/gh/v$version/draft"
