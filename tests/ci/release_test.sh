@@ -1,7 +1,8 @@
 #!/bin/bash
 # The release workflow's scripts, end to end against stand-ins for gh,
 # curl, wingetcreate and choco: the normal run, a run with no secret, and
-# reruns, which must replace nothing. Builds the release in build/release.
+# reruns, which must replace and submit nothing. Builds the release in
+# build/release.
 # The stand-ins' code stands in single quotes, to expand when they run.
 # shellcheck disable=SC2016
 set -uo pipefail
@@ -60,46 +61,74 @@ case $1-$2-$4$5 in
   release-upload-*) [ ! -e "$r/assets/$(basename "$4")" ] && cp "$4" "$r/assets/" ;;
   release-download-*) cp "$r/assets/$5" "$7/" ;;
   release-edit-*) echo false >"$r/draft" ;;
+  api-*) [ -e "$WORLD/winget-has" ] || { echo "gh: Not Found (HTTP 404)"; exit 1; } ;;
+  pr-list-*) [ -e "$WORLD/winget-pr" ] && echo 1 || echo 0 ;;
   *) exit 1 ;;
 esac'
-publish() { bash scripts/release/publish.sh "$1" "$work/first" >"$work/publish.log" 2>&1; }
-state() { echo "$?,$(cat "$work/gh/$1/draft"),$(find "$work/gh/$1/assets" -type f | wc -l),$(grep -c 'release upload' "$work/gh.log")"; }
+publish() {
+  : >"$work/published"
+  GITHUB_OUTPUT=$work/published bash scripts/release/publish.sh "$1" "$work/first" >"$work/publish.log" 2>&1
+}
+state() { echo "$?,$(cat "$work/gh/$1/draft"),$(find "$work/gh/$1/assets" -type f | wc -l),$(grep -c 'release upload' "$work/gh.log"),$(cat "$work/published")"; }
 count=$(find "$work/first" -maxdepth 1 -type f | wc -l)
 publish "v$version"
-check "publish: published, every file once" test "$(state "v$version")" = "0,false,$count,$count"
+check "publish: published, every file once" test "$(state "v$version")" = "0,false,$count,$count,published=now"
 check "publish: from a draft of the tag" grep -q "release create v$version --draft --verify-tag" "$work/gh.log"
 check "publish: the notes are the changelog's section, without its links" bash -c "grep -q 'The first release' '$work/gh/v$version/notes' &&
   ! grep -q '^\[' '$work/gh/v$version/notes'"
 publish "v$version"
-check "publish: a rerun replaces nothing" test "$(state "v$version"),$(grep -c 'published already' "$work/publish.log")" = "0,false,$count,$count,1"
+check "publish: a rerun replaces nothing" test "$(state "v$version"),$(grep -c 'published already' "$work/publish.log")" = \
+  "0,false,$count,$count,published=before,1"
 echo true >"$work/gh/v$version/draft"
-find "$work/gh/v$version/assets" -type f ! -name '*.zip' -delete
+find "$work/gh/v$version/assets" -type f ! -name '*-win32.zip' -delete
 publish "v$version"
-check "publish: a draft left behind keeps its file, gets the rest" test "$(state "v$version")" = "0,false,$count,$((2 * count - 1))"
+check "publish: a draft left behind keeps its file, gets the rest" test "$(state "v$version")" = \
+  "0,false,$count,$((2 * count - 1)),published=now"
 echo true >"$work/gh/v$version/draft"
 printf 'other' >>"$work/first/SHA256SUMS"
 publish "v$version"
-check "publish: a draft's file that differs is not replaced" test "$(state "v$version"),$(grep -c 'not replaced' "$work/publish.log")" = "1,true,$count,$((2 * count - 1)),1"
+check "publish: a draft's file that differs is not replaced" test "$(state "v$version"),$(grep -c 'not replaced' "$work/publish.log")" = "1,true,$count,$((2 * count - 1)),,1"
+echo false >"$work/gh/v$version/draft"
+publish "v$version"
+check "publish: a published release with another SHA256SUMS stops the run" test \
+  "$(state "v$version"),$(grep -c "its SHA256SUMS is not this build's" "$work/publish.log")" = "1,false,$count,$((2 * count - 1)),,1"
 publish v9.9.9
 check "publish: no changelog section, no release" test "$?,$(ls "$work/gh")" = "1,v$version"
 
-# winget and Chocolatey: skipped without their secrets, and wingetcreate
-# never run unchecked.
-stub curl 'printf "#!/bin/bash\necho \"\$*\" >\"$WORLD/wingetcreate.log\"\n" >"$3"; chmod +x "$3"'
-stub choco 'echo "$*" >"$WORLD/choco.log"'
+# winget and Chocolatey: skipped without their secrets, wingetcreate never
+# run unchecked, and each submitted once: what the stand-ins submit, the
+# package managers then have (an open pull request, a package in
+# moderation).
+printf '#!/bin/bash\necho "$*" >"%s/wingetcreate.log"; touch "%s/winget-pr"\n' "$work" "$work" >"$work/wingetcreate.exe"
+stub curl 'case $* in
+  *community.chocolatey.org*) cat "$WORLD/choco-has" 2>/dev/null || echo 404 ;;
+  *) cp "$WORLD/wingetcreate.exe" "$3" && chmod +x "$3" ;;
+esac'
+stub choco 'echo "$*" >"$WORLD/choco.log"; echo 200 >"$WORLD/choco-has"'
+export PUBLISHED=now
 winget() { bash scripts/release/winget.sh "$work/first" "$version" >"$work/winget.out" 2>&1; }
 ran() { [ -e "$work/wingetcreate.log" ] && echo ran || echo "not run"; }
 winget
 check "winget: no token, a notice, nothing run" test "$?,$(grep -c '::notice::' "$work/winget.out"),$(ran)" = "0,1,not run"
 WINGET_CREATE_GITHUB_TOKEN=t WINGETCREATE_SHA256=00 winget
 check "winget: a download of another hash is not run" test "$?,$(ran)" = "1,not run"
-sha=$(printf '#!/bin/bash\necho "$*" >"%s/wingetcreate.log"\n' "$work" | sha256sum | cut -d' ' -f1)
+sha=$(sha256sum <"$work/wingetcreate.exe" | cut -d' ' -f1)
 WINGET_CREATE_GITHUB_TOKEN=t WINGETCREATE_SHA256=$sha winget
-check "winget: the release's manifests submitted" grep -q "submit --token t .*BrevinorProject.Brevinor/$version$" "$work/wingetcreate.log"
-check "chocolatey: no key, a notice and nothing pushed" bash -c "bash scripts/release/chocolatey-push.sh '$work/first' |
-  grep -q '::notice::' && [ ! -e '$work/choco.log' ]"
-check "chocolatey: the release's package pushed" bash -c "CHOCOLATEY_API_KEY=k bash scripts/release/chocolatey-push.sh '$work/first' &&
-  grep -q 'push .*brevinor.$version.nupkg .*--api-key k' '$work/choco.log'"
+check "winget: the release's manifests submitted, the token not on the command line" grep -qx \
+  "submit --no-open --prtitle New version: BrevinorProject.Brevinor version $version $work/first/winget/BrevinorProject.Brevinor/$version" \
+  "$work/wingetcreate.log"
+choco_push() { bash scripts/release/chocolatey-push.sh "$work/first" "$version" >"$work/choco.out" 2>&1; }
+pushed() { [ -e "$work/choco.log" ] && echo pushed || echo "not pushed"; }
+choco_push
+check "chocolatey: no key, a notice and nothing pushed" test "$?,$(grep -c '::notice::' "$work/choco.out"),$(pushed)" = "0,1,not pushed"
+CHOCOLATEY_API_KEY=k choco_push
+check "chocolatey: the release's package pushed" grep -q "push .*brevinor.$version.nupkg .*--api-key k" "$work/choco.log"
+rm "$work/wingetcreate.log" "$work/choco.log"
+PUBLISHED=before WINGET_CREATE_GITHUB_TOKEN=t WINGETCREATE_SHA256=$sha winget
+winget_status=$?
+PUBLISHED=before CHOCOLATEY_API_KEY=k choco_push
+check "a rerun after publishing submits nothing to winget or Chocolatey" test "$winget_status,$?,$(ran),$(pushed),$(
+  cat "$work/winget.out" "$work/choco.out" | grep -c '::notice::.*its community repository has')" = "0,0,not run,not pushed,2"
 
 echo "Release checks: $passed passed, $failed failed"
 [ "$failed" = 0 ]
