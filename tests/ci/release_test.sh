@@ -1,8 +1,8 @@
 #!/bin/bash
 # The release workflow's scripts, end to end against stand-ins for gh,
-# curl, wingetcreate and choco: the normal run, a run with no secret, and
-# reruns, which must replace and submit nothing. Builds the release in
-# build/release.
+# curl, wingetcreate, choco and osslsigncode: the normal run, a run with no
+# secret, and reruns, which must replace and submit nothing. Builds the
+# release in build/release.
 # The stand-ins' code stands in single quotes, to expand when they run.
 # shellcheck disable=SC2016
 set -uo pipefail
@@ -40,16 +40,37 @@ check "verify: another version's tag is refused" bash -c "! bash '$repo/scripts/
 check "verify: a commit off the default branch is refused" bash -c "git -C '$repo' checkout -q v$version-aside &&
   ! bash '$repo/scripts/release/verify-tag.sh' v$version-aside main brevinor/tessaly"
 
-# Built twice, the second time by stages, as a signer elsewhere takes it.
+# Built twice, the second time by stages, as a signer elsewhere takes it,
+# with its exe held to the first build's.
 check "build: the release" bash scripts/release/build.sh brevinor/tessaly "v$version" "$work/first"
 for stage in files packages rest; do
-  bash scripts/release/build.sh brevinor/tessaly "v$version" "$work/second" $stage >/dev/null 2>&1
+  TESSALY_FIRST_RELEASE=$work/first bash scripts/release/build.sh brevinor/tessaly "v$version" \
+    "$work/second" $stage >/dev/null 2>&1
 done
 check "compare: by stages, the same bytes" bash scripts/release/compare.sh "$work/first" "$work/second"
 printf 'x' >>"$work/second/SHA256SUMS"
 check "compare: a changed file is told" bash -c "! bash scripts/release/compare.sh '$work/first' '$work/second'"
 check "sign: without a secret, unsigned and said" bash -c "GITHUB_OUTPUT='$work/out' bash scripts/release/sign-mode.sh |
   grep -q 'unsigned: no signing secret configured' && grep -qx mode=none '$work/out'"
+mkdir "$work/other" && python3 -c 'import sys, zipfile
+exe = zipfile.ZipFile(sys.argv[1]).read("Tessaly.exe")
+zipfile.ZipFile(sys.argv[2], "w").writestr("Tessaly.exe", exe + b"x")' \
+  "$work"/first/Tessaly-*-win32.zip "$work/other/Tessaly-$version-win32.zip"
+stub osslsigncode 'echo "$*" >>"$WORLD/signed.log"'
+check "sign: an exe unlike the first build's stops the build before anything is signed" \
+  bash -c "! TESSALY_FIRST_RELEASE='$work/other' TESSALY_SIGN_PKCS12=k.p12 TESSALY_SIGN_PASSWORD=p \
+  bash scripts/release/build.sh brevinor/tessaly v$version '$work/third' && [ ! -e '$work/signed.log' ]"
+check "attest: the provenance of every file published, and the bill of materials" python3 -c '
+import sys, yaml
+steps = yaml.safe_load(open(".github/workflows/release.yml"))["jobs"]["attest"]["steps"]
+runs = " ".join(step.get("run", "") for step in steps)
+given = [step.get("with", {}) for step in steps if step.get("uses", "").startswith("actions/attest@")]
+sbom = [w for w in given if w.get("sbom-path", "").endswith(".cdx.json")]
+# Provenance is what actions/attest makes without an SBOM or a predicate.
+provenance = [w for w in given if not {"sbom-path", "predicate-type", "predicate", "predicate-path"} & set(w)]
+sys.exit(not (len(given) == 2 and len(sbom) == len(provenance) == 1 and "assets.sh release" in runs
+              and provenance[0].get("subject-checksums", "-").rsplit("/")[-1] in runs
+              and sbom[0].get("subject-checksums") == "release/SHA256SUMS"))'
 
 # gh: a release is a folder of assets with a file "draft"; upload refuses
 # an asset already there, as gh does without --clobber.
@@ -73,6 +94,8 @@ state() { echo "$?,$(cat "$work/gh/$1/draft"),$(find "$work/gh/$1/assets" -type 
 count=$(find "$work/first" -maxdepth 1 -type f | wc -l)
 publish "v$version"
 check "publish: published, every file once" test "$(state "v$version")" = "0,false,$count,$count,published=now"
+check "attest: the files attested are the files published" test "$(bash scripts/release/assets.sh "$work/first" | sort)" = \
+  "$(cd "$work/gh/v$version/assets" && sha256sum -- * | sort)"
 check "publish: from a draft of the tag" grep -q "release create v$version --draft --verify-tag" "$work/gh.log"
 check "publish: the notes are the changelog's section, without its links" bash -c "grep -q 'The first release' '$work/gh/v$version/notes' &&
   ! grep -q '^\[' '$work/gh/v$version/notes'"
