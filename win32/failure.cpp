@@ -42,7 +42,8 @@ void Fail(DWORD error, std::u16string_view operation, const Text& subject) {
 }
 
 void FailLastError(std::u16string_view operation, const Text& subject) {
-  FailLastError(operation, subject);
+  const DWORD error = ::GetLastError();
+  Fail(error, operation, subject);
 }
 
 }  // namespace tessaly
