@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "win32/handles.h"
+
 namespace {
 
 // The sizes Tessaly reads and writes in.
@@ -33,11 +35,11 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: floor.exe FILE\n");
     return 2;
   }
-  const HANDLE input =
-      ::CreateFileW(argv[1], GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (input == INVALID_HANDLE_VALUE) return Failed("opening the file");
+  tessaly::UniqueHandle input = tessaly::OwnHandle(::CreateFileW(
+      argv[1], GENERIC_READ,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (input == nullptr) return Failed("opening the file");
   // One pass, counting what the converted text's length needs: UTF-8
   // characters below U+10000 (every byte but continuation bytes) and line
   // feeds.
@@ -45,7 +47,7 @@ int wmain(int argc, wchar_t** argv) {
   std::size_t units = 0;
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(input, buffer.data(), kReadBytes, &read, nullptr)) {
+    if (!::ReadFile(input.get(), buffer.data(), kReadBytes, &read, nullptr)) {
       return Failed("reading");
     }
     if (read == 0) break;
@@ -54,7 +56,7 @@ int wmain(int argc, wchar_t** argv) {
       units += ((byte & 0xC0) != 0x80) + (byte == '\n');
     }
   }
-  ::CloseHandle(input);
+  input.reset();
 
   const std::size_t text_bytes = units * sizeof(wchar_t);
   auto* text = static_cast<char*>(::VirtualAlloc(
@@ -69,21 +71,21 @@ int wmain(int argc, wchar_t** argv) {
   }
   const std::wstring copy = std::wstring(temp, temp_length) + L"floor-" +
                             std::to_wstring(::GetCurrentProcessId()) + L".txt";
-  const HANDLE output =
+  tessaly::UniqueHandle output = tessaly::OwnHandle(
       ::CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (output == INVALID_HANDLE_VALUE) return Failed("creating the copy");
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (output == nullptr) return Failed("creating the copy");
   for (std::size_t done = 0; done < text_bytes;) {
     const DWORD chunk = static_cast<DWORD>(
         std::min<std::size_t>(text_bytes - done, kWriteBytes));
     DWORD written = 0;
-    if (!::WriteFile(output, text + done, chunk, &written, nullptr) ||
+    if (!::WriteFile(output.get(), text + done, chunk, &written, nullptr) ||
         written == 0) {
       return Failed("writing");
     }
     done += written;
   }
-  ::CloseHandle(output);
+  output.reset();
   ::VirtualFree(text, 0, MEM_RELEASE);
 
   wchar_t windows[MAX_PATH + 1];
@@ -101,7 +103,8 @@ int wmain(int argc, wchar_t** argv) {
                         FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return Failed("starting the editor");
   }
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  // The editor is left to run.
+  const tessaly::UniqueHandle thread(process.hThread);
+  const tessaly::UniqueHandle editor_process(process.hProcess);
   return 0;
 }

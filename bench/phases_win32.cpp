@@ -21,6 +21,7 @@
 #include "text/text_scan.h"
 #include "text/utf8.h"
 #include "win32/file_helper.h"
+#include "win32/handles.h"
 
 namespace {
 
@@ -45,18 +46,17 @@ double BestMilliseconds(
 // Reads the whole file in pieces of Tessaly's size, handing each to `take`.
 void ReadPieces(const wchar_t* path,
                 const std::function<void(const char*, DWORD)>& take) {
-  const HANDLE file =
+  const tessaly::UniqueHandle file = tessaly::OwnHandle(
       ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("open");
+                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (file == nullptr) throw std::runtime_error("open");
   std::vector<char> buffer(tessaly::Win32FileHelper::kPieceBytes);
   DWORD read = 0;
-  while (::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()),
-                    &read, nullptr) &&
+  while (::ReadFile(file.get(), buffer.data(),
+                    static_cast<DWORD>(buffer.size()), &read, nullptr) &&
          read > 0) {
     take(buffer.data(), read);
   }
-  ::CloseHandle(file);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <string>
 
+#include "win32/handles.h"
+
 namespace {
 
 // What follows this program's own name on its command line.
@@ -43,12 +45,12 @@ int main() {
     std::fprintf(stderr, "cannot start: %lu\n", ::GetLastError());
     return 255;
   }
-  ::WaitForSingleObject(process.hProcess, INFINITE);
+  const tessaly::UniqueHandle thread(process.hThread);
+  const tessaly::UniqueHandle child(process.hProcess);
+  ::WaitForSingleObject(child.get(), INFINITE);
   ::QueryPerformanceCounter(&ended);
   DWORD status = 255;
-  ::GetExitCodeProcess(process.hProcess, &status);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  ::GetExitCodeProcess(child.get(), &status);
   std::printf("%.4f\n", static_cast<double>(ended.QuadPart - started.QuadPart) /
                             static_cast<double>(frequency.QuadPart));
   return static_cast<int>(status);

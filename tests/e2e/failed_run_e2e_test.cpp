@@ -3,6 +3,7 @@
 // Also what Windows does and Wine hides: a name that cannot be resolved, a
 // link swapped in for the scratch file, a UTF-8 system code page.
 #include "tests/e2e/e2e_checks_win32.h"
+#include "win32/handles.h"
 
 namespace tessaly::testing {
 namespace {
@@ -35,12 +36,12 @@ class FailedRunTest : public ::testing::Test {
 TEST_F(FailedRunTest, ALockedFileEndsInTheReportWithNothingLeft) {
   const std::wstring input = files_ / L"locked.txt";
   WriteBytes(input, "a\nb\n");
-  const HANDLE lock = ::CreateFileW(input.c_str(), GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  // Held for the whole run.
+  const UniqueHandle lock = OwnHandle(::CreateFileW(
+      input.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(lock, nullptr);
   ExpectReport(RunExpectingNothingLeft(input, temp_.path()),
                ERROR_SHARING_VIOLATION, L"Datei \u00F6ffnen " + Quoted(input));
-  ::CloseHandle(lock);
 }
 
 TEST_F(FailedRunTest, AMissingNotepadEndsInTheReportWithNothingLeft) {
@@ -83,16 +84,15 @@ TEST_F(FailedRunTest, ALinkSwappedInDuringTheReadIsNeverWrittenThrough) {
   std::string lines;
   for (int i = 0; i < 100000; ++i) lines += std::string(79, 'x') + '\n';
   {
-    const HANDLE file = ::CreateFileW(input.c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const UniqueHandle file = OwnHandle(::CreateFileW(
+        input.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(file, nullptr);
     for (int i = 0; i < 25; ++i) {  // 200 MB
       DWORD done = 0;
-      ASSERT_TRUE(::WriteFile(file, lines.data(),
+      ASSERT_TRUE(::WriteFile(file.get(), lines.data(),
                               static_cast<DWORD>(lines.size()), &done,
                               nullptr));
     }
-    ::CloseHandle(file);
   }
   WriteBytes(temp_ / L"victim.txt", "victim");
   const TempFolderOverride temp(temp_.path());

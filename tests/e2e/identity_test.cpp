@@ -13,6 +13,7 @@
 
 #include "tests/e2e/tessaly_run_win32.h"
 #include "tests/windows/test_files_win32.h"
+#include "win32/handles.h"
 // After windows.h, which it needs.
 #include <imagehlp.h>
 
@@ -34,23 +35,22 @@ std::wstring ExePath() {
 class Resources : public ::testing::Test {
  protected:
   void SetUp() override {
-    module_ = ::LoadLibraryExW(
+    module_.reset(::LoadLibraryExW(
         ExePath().c_str(), nullptr,
-        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     ASSERT_NE(module_, nullptr) << ::GetLastError();
   }
-  void TearDown() override { ::FreeLibrary(module_); }
 
   // The bytes of one German resource, or none.
   std::string_view Bytes(const wchar_t* type, const wchar_t* name) {
-    HRSRC found = ::FindResourceExW(module_, type, name, kGerman);
+    HRSRC found = ::FindResourceExW(module_.get(), type, name, kGerman);
     if (found == nullptr) return {};
     const auto* data = static_cast<const char*>(
-        ::LockResource(::LoadResource(module_, found)));
-    return std::string_view(data, ::SizeofResource(module_, found));
+        ::LockResource(::LoadResource(module_.get(), found)));
+    return std::string_view(data, ::SizeofResource(module_.get(), found));
   }
 
-  HMODULE module_ = nullptr;
+  UniqueModule module_;
 };
 
 // One node of a version resource: key, value and children.
@@ -258,7 +258,7 @@ BOOL CALLBACK NoteType(HMODULE module, LPWSTR type, LONG_PTR found) {
 
 TEST_F(Resources, EveryResourceIsGermanAndOfAKnownType) {
   std::map<ULONG_PTR, std::vector<WORD>> languages_by_type;
-  ::EnumResourceTypesW(module_, NoteType,
+  ::EnumResourceTypesW(module_.get(), NoteType,
                        reinterpret_cast<LONG_PTR>(&languages_by_type));
   const std::map<ULONG_PTR, std::size_t> expected_counts = {
       {reinterpret_cast<ULONG_PTR>(RT_ICON), 2},

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "tests/e2e/e2e_checks_win32.h"
+#include "win32/handles.h"
 
 namespace tessaly::testing {
 namespace {
@@ -138,17 +139,17 @@ TEST_F(ReliabilityTest, AFileBeingAppendedToIsReadUpToAConsistentPoint) {
   std::string written(1 << 20, 'x');
   for (std::size_t i = 79; i < written.size(); i += 80) written[i] = '\n';
   WriteBytes(path, written);
-  const HANDLE writer = ::CreateFileW(
+  UniqueHandle writer = OwnHandle(::CreateFileW(
       path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(writer, nullptr);
   std::atomic<bool> stop{false};
   std::thread appender([&] {
     for (int line = 0; !stop; ++line) {
       const std::string text = "appended line " + std::to_string(line) + "\n";
       DWORD done = 0;
-      if (!::WriteFile(writer, text.data(), static_cast<DWORD>(text.size()),
-                       &done, nullptr)) {
+      if (!::WriteFile(writer.get(), text.data(),
+                       static_cast<DWORD>(text.size()), &done, nullptr)) {
         break;
       }
       written += text;
@@ -157,7 +158,8 @@ TEST_F(ReliabilityTest, AFileBeingAppendedToIsReadUpToAConsistentPoint) {
   const std::string copy = RunAndReadCopy(Quoted(path));
   stop = true;
   appender.join();
-  ::CloseHandle(writer);
+  // Closed once the appender is done, before the log is read back.
+  writer.reset();
 
   EXPECT_EQ(ReadBytes(path), written) << "Tessaly changed the log";
   // The copy is the conversion of some prefix of what was written.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tests/e2e/e2e_checks_win32.h"
+#include "win32/handles.h"
 
 namespace tessaly::testing {
 namespace {
@@ -16,44 +17,42 @@ void WriteLines(const std::wstring& path, LONGLONG size) {
     chunk += std::string(79, 'x') + '\n';
   }
   chunk.resize(kMiB / 80 * 80);  // Whole lines only.
-  const HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  const UniqueHandle file =
+      OwnHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(file, nullptr);
   LONGLONG written = 0;
   while (written < size) {
     const DWORD piece = static_cast<DWORD>(std::min<LONGLONG>(
         size - written, static_cast<LONGLONG>(chunk.size())));
     DWORD done = 0;
-    ASSERT_TRUE(::WriteFile(file, chunk.data(), piece, &done, nullptr));
+    ASSERT_TRUE(::WriteFile(file.get(), chunk.data(), piece, &done, nullptr));
     written += done;
   }
-  ::CloseHandle(file);
 }
 
 void MakeSparse(const std::wstring& path, LONGLONG size) {
-  const HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  const UniqueHandle file =
+      OwnHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(file, nullptr);
   LARGE_INTEGER end;
   end.QuadPart = size;
-  ASSERT_TRUE(::SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
-  ASSERT_TRUE(::SetEndOfFile(file));
-  ::CloseHandle(file);
+  ASSERT_TRUE(::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(::SetEndOfFile(file.get()));
 }
 
 std::string ReadAt(const std::wstring& path, LONGLONG offset, DWORD size) {
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
+  const UniqueHandle file =
+      OwnHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr));
+  if (file == nullptr) return {};
   LARGE_INTEGER position;
   position.QuadPart = offset;
-  ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN);
+  ::SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN);
   std::string bytes(size, '\0');
   DWORD read = 0;
-  ::ReadFile(file, bytes.data(), size, &read, nullptr);
-  ::CloseHandle(file);
+  ::ReadFile(file.get(), bytes.data(), size, &read, nullptr);
   bytes.resize(read);
   return bytes;
 }

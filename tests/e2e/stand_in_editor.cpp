@@ -10,16 +10,18 @@
 
 #include <string>
 
+#include "win32/handles.h"
+
 namespace {
 
 bool WriteWide(const std::wstring& path, const std::wstring& text) {
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const tessaly::UniqueHandle file = tessaly::OwnHandle(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file == nullptr) return false;
   DWORD written = 0;
   const DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  const BOOL ok = ::WriteFile(file, text.data(), size, &written, nullptr);
-  ::CloseHandle(file);
+  const BOOL ok = ::WriteFile(file.get(), text.data(), size, &written, nullptr);
   return ok && written == size;
 }
 
@@ -44,6 +46,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   int count = 0;
   wchar_t** arguments = ::CommandLineToArgvW(command_line, &count);
+  const tessaly::UniqueLocal owned(arguments);
   int status = 0;
   const bool copy =
       ::GetEnvironmentVariableW(L"TESSALY_RECORD_NO_COPY", nullptr, 0) == 0;
@@ -51,6 +54,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       !::CopyFileW(arguments[1], (record + L".copy").c_str(), TRUE)) {
     status = 4;
   }
-  ::LocalFree(arguments);
   return status;
 }

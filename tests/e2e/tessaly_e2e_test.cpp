@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "tests/e2e/e2e_checks_win32.h"
+#include "win32/handles.h"
 
 namespace tessaly::testing {
 namespace {
@@ -46,13 +47,14 @@ TEST(RunTimeReportTest, AFileThatCannotBeReadIsReportedInGerman) {
   const std::wstring path = folder / L"locked.txt";
   WriteBytes(path, "a\nb\n");
   const Unchanged original(path);
-  const HANDLE holder =
-      ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  UniqueHandle holder =
+      OwnHandle(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(holder, nullptr);
   TessalyRun run(L'"' + path + L'"');
   const SeenBox box = run.ReadAndDismissBox();
-  ::CloseHandle(holder);
+  // Given up once Tessaly has reported, so that the original can be read.
+  holder.reset();
   ExpectReport(box, ERROR_SHARING_VIOLATION,
                L"Datei \u00F6ffnen \"" + path + L'"');
   EXPECT_EQ(run.ExitStatus(), 1u);

@@ -243,27 +243,25 @@ TessalyRun::TessalyRun(const std::wstring& argument_text,
   std::wstring command_line = L'"' + exe + L'"';
   if (!argument_text.empty()) command_line += L' ' + argument_text;
   PROCESS_INFORMATION process = {};
-  job_ = ::CreateJobObjectW(nullptr, nullptr);
+  job_.reset(::CreateJobObjectW(nullptr, nullptr));
   if (!StartProcess(exe, command_line, CREATE_SUSPENDED,
                     current_folder.empty() ? nullptr : current_folder.c_str(),
                     process)) {
     ADD_FAILURE() << "cannot start Tessaly.exe: " << ::GetLastError();
     return;
   }
-  EXPECT_TRUE(::AssignProcessToJobObject(job_, process.hProcess));
-  ::ResumeThread(process.hThread);
-  ::CloseHandle(process.hThread);
-  process_ = process.hProcess;
+  process_.reset(process.hProcess);
+  const UniqueHandle thread(process.hThread);
+  EXPECT_TRUE(::AssignProcessToJobObject(job_.get(), process_.get()));
+  ::ResumeThread(thread.get());
   process_id_ = process.dwProcessId;
 }
 
 TessalyRun::~TessalyRun() {
   if (process_ != nullptr &&
-      ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-    ::TerminateProcess(process_, 99);
+      ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(process_.get(), 99);
   }
-  if (process_ != nullptr) ::CloseHandle(process_);
-  if (job_ != nullptr) ::CloseHandle(job_);
 }
 
 SeenBox TessalyRun::ReadAndDismissBox() {
@@ -271,7 +269,7 @@ SeenBox TessalyRun::ReadAndDismissBox() {
   BoxSearch search = {process_id_, nullptr};
   for (DWORD waited = 0; waited < kBoxTimeoutMilliseconds && !search.found;
        waited += 10) {
-    if (::WaitForSingleObject(process_, 10) == WAIT_OBJECT_0) break;
+    if (::WaitForSingleObject(process_.get(), 10) == WAIT_OBJECT_0) break;
     NoteWindows();
     ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
   }
@@ -309,20 +307,20 @@ DWORD TessalyRun::ExitStatus() {
   if (process_ == nullptr) return STILL_ACTIVE;
   DWORD waited = 0;
   // Polled, so that any window Tessaly shows meanwhile is seen.
-  while (::WaitForSingleObject(process_, 10) == WAIT_TIMEOUT) {
+  while (::WaitForSingleObject(process_.get(), 10) == WAIT_TIMEOUT) {
     NoteWindows();
     waited += 10;
     if (waited >= 30000) return STILL_ACTIVE;
   }
   DWORD status = STILL_ACTIVE;
-  ::GetExitCodeProcess(process_, &status);
+  ::GetExitCodeProcess(process_.get(), &status);
   return status;
 }
 
 bool TessalyRun::AllEnded(DWORD timeout_milliseconds) {
   for (DWORD waited = 0; waited <= timeout_milliseconds; waited += 50) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    ::QueryInformationJobObject(job_, JobObjectBasicAccountingInformation,
+    ::QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation,
                                 &accounting, sizeof accounting, nullptr);
     if (accounting.ActiveProcesses == 0) return true;
     ::Sleep(50);
@@ -332,7 +330,7 @@ bool TessalyRun::AllEnded(DWORD timeout_milliseconds) {
 
 DWORD TessalyRun::ProcessesStarted() {
   JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-  ::QueryInformationJobObject(job_, JobObjectBasicAccountingInformation,
+  ::QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation,
                               &accounting, sizeof accounting, nullptr);
   return accounting.TotalProcesses;
 }
@@ -343,7 +341,7 @@ std::vector<DWORD> TessalyRun::LiveProcesses() {
     ULONG_PTR more[63];
   } ids = {};
   ids.list.NumberOfAssignedProcesses = 64;
-  ::QueryInformationJobObject(job_, JobObjectBasicProcessIdList, &ids,
+  ::QueryInformationJobObject(job_.get(), JobObjectBasicProcessIdList, &ids,
                               sizeof ids, nullptr);
   std::vector<DWORD> live;
   for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
@@ -393,7 +391,7 @@ HWND TessalyRun::WaitForWindow(const std::wstring& title_part,
 }
 
 void TessalyRun::EndAll() {
-  if (job_ != nullptr) ::TerminateJobObject(job_, 0);
+  if (job_ != nullptr) ::TerminateJobObject(job_.get(), 0);
 }
 
 }  // namespace tessaly::testing

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "win32/handles.h"
+
 namespace tessaly::testing {
 
 /// The folder this test program, Tessaly.exe and the stand-in editor are in.
@@ -84,8 +86,8 @@ class TessalyRun {
   void NoteWindows();
 
   std::set<std::wstring> windows_seen_;
-  HANDLE job_ = nullptr;
-  HANDLE process_ = nullptr;
+  UniqueHandle job_;
+  UniqueHandle process_;
   DWORD process_id_ = 0;
 };
 

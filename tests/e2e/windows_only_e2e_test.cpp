@@ -8,6 +8,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "win32/handles.h"
+
 namespace tessaly::testing {
 namespace {
 
@@ -21,19 +23,18 @@ bool UnderWine() {
 std::wstring SidText(PSID sid) {
   wchar_t* text = nullptr;
   if (!::ConvertSidToStringSidW(sid, &text)) return L"?";
-  std::wstring copied(text);
-  ::LocalFree(text);
-  return copied;
+  const UniqueLocal owned(text);
+  return std::wstring(text);
 }
 
 std::wstring UserSid() {
-  HANDLE token = nullptr;
-  ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token);
+  HANDLE opened = nullptr;
+  ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened);
+  const UniqueHandle token(opened);
   std::vector<void*> user(64);
   DWORD size = 0;
-  ::GetTokenInformation(token, TokenUser, user.data(),
+  ::GetTokenInformation(token.get(), TokenUser, user.data(),
                         static_cast<DWORD>(user.size() * sizeof(void*)), &size);
-  ::CloseHandle(token);
   return SidText(
       static_cast<TOKEN_USER*>(static_cast<void*>(user.data()))->User.Sid);
 }
@@ -50,6 +51,8 @@ std::wstring SecurityOf(const std::wstring& path) {
           nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
     return L"unreadable";
   }
+  // Owner and access list point into it.
+  const UniqueLocal owned(descriptor);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   ::GetSecurityDescriptorControl(descriptor, &control, &revision);
@@ -63,7 +66,6 @@ std::wstring SecurityOf(const std::wstring& path) {
             std::to_wstring(entry->Header.AceFlags) + L" rights " +
             std::to_wstring(entry->Mask) + L' ' + SidText(&entry->SidStart);
   }
-  ::LocalFree(descriptor);
   return told;
 }
 
@@ -112,10 +114,10 @@ TEST_F(WindowsOnlyTest, AnInputThatRefusesReadingEndsInTheReport) {
   PSECURITY_DESCRIPTOR refusing = nullptr;
   ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
       L"D:P(D;;0x1;;;WD)(A;;FA;;;WD)", SDDL_REVISION_1, &refusing, nullptr));
-  const BOOL set =
-      ::SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, refusing);
-  ::LocalFree(refusing);
-  ASSERT_TRUE(set) << ::GetLastError();
+  const UniqueLocal owned(refusing);
+  ASSERT_TRUE(
+      ::SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, refusing))
+      << ::GetLastError();
   TessalyRun run(Quoted(path));
   ExpectReport(run.ReadAndDismissBox(), ERROR_ACCESS_DENIED,
                L"Datei \u00F6ffnen " + Quoted(path));
@@ -149,15 +151,17 @@ TEST_F(WindowsOnlyTest, The32BitExeReachesAFileOnlyInTheSystemFolder) {
   const std::wstring name = L"tessaly-only-in-system32.txt";
   const std::wstring native = std::wstring(windows) + L"\\Sysnative\\" + name;
   const std::wstring named = std::wstring(windows) + L"\\System32\\" + name;
-  const HANDLE file = ::CreateFileW(native.c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    GTEST_SKIP() << "cannot write to the system folder (error "
-                 << ::GetLastError() << "): not an administrator";
+  {
+    // Closed before the run, which must open it.
+    const UniqueHandle file = OwnHandle(::CreateFileW(
+        native.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (file == nullptr) {
+      GTEST_SKIP() << "cannot write to the system folder (error "
+                   << ::GetLastError() << "): not an administrator";
+    }
+    DWORD written = 0;
+    ::WriteFile(file.get(), "a\nb", 3, &written, nullptr);
   }
-  DWORD written = 0;
-  ::WriteFile(file, "a\nb", 3, &written, nullptr);
-  ::CloseHandle(file);
   ASSERT_FALSE(Exists(std::wstring(windows) + L"\\SysWOW64\\" + name));
 
   const std::string copy =
@@ -208,10 +212,10 @@ TEST_F(WindowsOnlyTest, AnotherOwnersOldCopyIsNotSwept) {
   // The two differ in their owner alone.
   PSID administrators = nullptr;
   ASSERT_TRUE(::ConvertStringSidToSidW(L"BA", &administrators));
+  const UniqueLocal owned(administrators);
   const DWORD given = ::SetNamedSecurityInfoW(
       const_cast<wchar_t*>(theirs.c_str()), SE_FILE_OBJECT,
       OWNER_SECURITY_INFORMATION, administrators, nullptr, nullptr, nullptr);
-  ::LocalFree(administrators);
   if (given == ERROR_SUCCESS) {
     ScopedFolder folder;
     WriteBytes(folder / L"sweep.txt", "a\n");

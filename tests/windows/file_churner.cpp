@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "win32/handles.h"
+
 namespace {
 
 constexpr char kAppendedLine[] = "appended line\n";
@@ -29,11 +31,12 @@ bool WriteAt(HANDLE file, LONGLONG offset, const std::string& bytes) {
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) return 2;
   const std::wstring mode = argv[1];
-  const HANDLE file =
+  const tessaly::UniqueHandle owned = tessaly::OwnHandle(
       ::CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 3;
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (owned == nullptr) return 3;
+  const HANDLE file = owned.get();
   const ULONGLONG until =
       ::GetTickCount64() + std::wcstoul(argv[3], nullptr, 10);
   LARGE_INTEGER size;
@@ -67,6 +70,5 @@ int wmain(int argc, wchar_t** argv) {
       return 4;
     }
   }
-  ::CloseHandle(file);
   return rounds > 0 ? 0 : 5;
 }

@@ -7,6 +7,7 @@
 #include "services/service_error.h"
 #include "tests/windows/test_files_win32.h"
 #include "win32/command_line.h"
+#include "win32/handles.h"
 #include "win32/support.h"
 
 namespace tessaly::testing {
@@ -120,12 +121,11 @@ TEST(ProgramLauncherFailureTest, NothingIsLeftWhenTheStartFailsHalfWay) {
   EXPECT_THROW(launcher.Launch(T(StandInPath()), 0, 1, 0, u"", 0, 2, 0),
                std::bad_alloc);
   ASSERT_NE(started, 0u);
-  const HANDLE process = ::OpenProcess(
-      SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, started);
-  if (process != nullptr) {
-    EXPECT_EQ(::WaitForSingleObject(process, 0), WAIT_OBJECT_0)
+  if (const UniqueHandle process(::OpenProcess(
+          SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, started));
+      process != nullptr) {
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0)
         << "the program is still there";
-    ::CloseHandle(process);
   }
   EXPECT_TRUE(records.Starts().empty()) << "the program ran";
   EXPECT_FALSE(Exists(copy)) << "the copy was left";

@@ -14,6 +14,7 @@
 #include "tests/windows/test_files_win32.h"
 #include "text/utf8.h"
 #include "win32/file_helper.h"
+#include "win32/handles.h"
 #include "win32/support.h"
 
 namespace tessaly::testing {
@@ -181,25 +182,22 @@ class Churner {
     PROCESS_INFORMATION process = {};
     EXPECT_TRUE(StartProcess(exe, command_line, 0, nullptr, process))
         << ::GetLastError();
-    ::CloseHandle(process.hThread);
-    process_ = process.hProcess;
-  }
-  ~Churner() {
-    if (process_ != nullptr) ::CloseHandle(process_);
+    const UniqueHandle thread(process.hThread);
+    process_.reset(process.hProcess);
   }
   bool Running() const {
     return process_ != nullptr &&
-           ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+           ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
   }
   DWORD ExitStatus() const {
-    ::WaitForSingleObject(process_, 30000);
+    ::WaitForSingleObject(process_.get(), 30000);
     DWORD status = STILL_ACTIVE;
-    ::GetExitCodeProcess(process_, &status);
+    ::GetExitCodeProcess(process_.get(), &status);
     return status;
   }
 
  private:
-  HANDLE process_ = nullptr;
+  UniqueHandle process_;
 };
 
 struct ReadTally {

@@ -8,13 +8,17 @@
 // After windows.h, which it needs.
 #include <aclapi.h>
 
+#include "win32/handles.h"
+
 namespace tessaly::testing {
 namespace {
 
 void RemoveTree(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
-  const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
+  const HANDLE first = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (first != INVALID_HANDLE_VALUE) {
+    // Closed before the folder is removed, which it holds open.
+    const UniqueFindHandle search(first);
     do {
       const std::wstring name = found.cFileName;
       if (name == L"." || name == L"..") continue;
@@ -25,8 +29,7 @@ void RemoveTree(const std::wstring& folder) {
       } else {
         ::DeleteFileW(path.c_str());
       }
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileW(search.get(), &found));
   }
   ::RemoveDirectoryW(folder.c_str());
 }
@@ -67,8 +70,9 @@ bool StartUnixProgram(const std::wstring& folder, std::wstring command_line) {
   if (!StartProcess(program, command_line, 0, folder.c_str(), process)) {
     return false;
   }
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  // Not waited on, so given up at once.
+  const UniqueHandle thread(process.hThread);
+  const UniqueHandle started(process.hProcess);
   return true;
 }
 
@@ -92,13 +96,13 @@ bool PlantLink(const std::wstring& folder, const std::wstring& link_name,
 std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found;
-  const HANDLE search =
+  const HANDLE first =
       ::FindFirstFileW((folder + L"\\*Tessaly*.txt").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  if (first == INVALID_HANDLE_VALUE) return names;
+  const UniqueFindHandle search(first);
   do {
     names.push_back(found.cFileName);
-  } while (::FindNextFileW(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileW(search.get(), &found));
   return names;
 }
 
@@ -141,45 +145,45 @@ std::string EditorRecords::Read(DWORD process_id,
 std::vector<DWORD> EditorRecords::Starts() const {
   std::vector<DWORD> starts;
   WIN32_FIND_DATAW found;
-  const HANDLE search =
+  const HANDLE first =
       ::FindFirstFileW((folder_ / L"*.cmdline").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return starts;
+  if (first == INVALID_HANDLE_VALUE) return starts;
+  const UniqueFindHandle search(first);
   do {
     starts.push_back(std::wcstoul(found.cFileName, nullptr, 10));
-  } while (::FindNextFileW(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileW(search.get(), &found));
   return starts;
 }
 
 void WriteBytes(const std::wstring& path, std::string_view bytes) {
-  const HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << ::GetLastError();
+  const UniqueHandle file =
+      OwnHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(file, nullptr) << ::GetLastError();
   DWORD written = 0;
-  const BOOL ok = ::WriteFile(
-      file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  ::CloseHandle(file);
+  const BOOL ok =
+      ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                  &written, nullptr);
   ASSERT_TRUE(ok);
   ASSERT_EQ(written, bytes.size());
 }
 
 std::string ReadBytes(const std::wstring& path) {
-  const HANDLE file =
+  const UniqueHandle file = OwnHandle(
       ::CreateFileW(path.c_str(), GENERIC_READ,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file == nullptr) {
     ADD_FAILURE() << "cannot open a file: " << ::GetLastError();
     return {};
   }
   std::string bytes;
   char buffer[65536];
   DWORD read = 0;
-  while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+  while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) &&
+         read > 0) {
     bytes.append(buffer, read);
   }
-  ::CloseHandle(file);
   return bytes;
 }
 
@@ -195,12 +199,11 @@ FILETIME LastWriteTime(const std::wstring& path) {
 }
 
 void SetLastWriteTime(const std::wstring& path, FILETIME time) {
-  const HANDLE file =
+  const UniqueHandle file = OwnHandle(
       ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << ::GetLastError();
-  EXPECT_TRUE(::SetFileTime(file, nullptr, nullptr, &time));
-  ::CloseHandle(file);
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(file, nullptr) << ::GetLastError();
+  EXPECT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &time));
 }
 
 FILETIME HoursAgo(int hours) {
@@ -214,16 +217,15 @@ FILETIME HoursAgo(int hours) {
 }
 
 void OwnAsUser(const std::wstring& path) {
-  HANDLE token = nullptr;
-  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  HANDLE opened = nullptr;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened));
+  const UniqueHandle token(opened);
   DWORD size = 0;
-  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
   std::vector<void*> user(size / sizeof(void*) + 1);
-  const BOOL queried = ::GetTokenInformation(
-      token, TokenUser, user.data(),
-      static_cast<DWORD>(user.size() * sizeof(void*)), &size);
-  ::CloseHandle(token);
-  ASSERT_TRUE(queried);
+  ASSERT_TRUE(::GetTokenInformation(
+      token.get(), TokenUser, user.data(),
+      static_cast<DWORD>(user.size() * sizeof(void*)), &size));
   EXPECT_EQ(::SetNamedSecurityInfoW(
                 const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
                 OWNER_SECURITY_INFORMATION,
