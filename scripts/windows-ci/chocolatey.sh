@@ -21,6 +21,8 @@ set -uo pipefail
 here=$(dirname "$0")
 # shellcheck source=summary.sh
 . "$here/summary.sh"
+# shellcheck source=../checks.sh
+. "$here/../checks.sh"
 
 folder=${1:-}
 package=$(find "$folder/chocolatey" -maxdepth 1 -name 'brevinor.*.nupkg' \
@@ -41,7 +43,6 @@ newer_version=${newer_version%.nupkg}
 choco_root=$(cygpath -u "${ChocolateyInstall:-C:\\ProgramData\\chocolatey}")
 shim="$choco_root/bin/tessaly.exe"
 exe="$(cygpath -u -F 42)/Brevinor/Tessaly.exe"  # CSIDL_PROGRAM_FILESX86
-failures=0
 
 custom='C:\Tools\Brevinor'
 rows=("the community feed is disabled" "installs from the folder"
@@ -59,16 +60,14 @@ if ! command -v choco >/dev/null; then
   exit 0
 fi
 
-# check NAME COMMAND...: one row, its output in logs/.
-check() {
-  local name=$1 log
-  log="$logs/choco-${1//[^A-Za-z0-9]/-}.log"
-  shift
-  if "$@" >"$log" 2>&1; then
-    summary_row "$name" passed
+# Each check is a row, a failed one with the end of its output, which
+# stays in logs/.
+check_logs=$logs
+check_row() {
+  if [ "$2" = passed ]; then
+    summary_row "$1" passed
   else
-    summary_row "$name" "failed: $(tr -d '\r' <"$log" | tail -n 3)"
-    failures=$((failures + 1))
+    summary_row "$1" "failed: $(tr -d '\r' <"$3" | tail -n 3)"
   fi
 }
 entries() {
@@ -114,4 +113,4 @@ check "${rows[12]}" bash -c "choco uninstall brevinor -y --no-progress --skip-au
 cp "$choco_root/logs/chocolatey.log" "$logs/" 2>/dev/null
 temp=$(cygpath -u "${TEMP:-/tmp}")
 cp "$temp"/chocolatey/brevinor.*.log "$temp"/brevinor.*.log "$logs/" 2>/dev/null
-[ "$failures" = 0 ]
+checks_done "Chocolatey"

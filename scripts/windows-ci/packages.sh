@@ -15,6 +15,10 @@ set -uo pipefail
 here=$(dirname "$0")
 # shellcheck source=summary.sh
 . "$here/summary.sh"
+# shellcheck source=../checks.sh
+. "$here/../checks.sh"
+# Each check is a row.
+check_row() { summary_row "$1" "$2"; }
 
 # The first of the files given that is there.
 first_file() {
@@ -45,21 +49,8 @@ cp "$older_msi" "$work/older.msi"
 msi=$work/$(basename "$msi")
 per_user_msi=$work/$(basename "$per_user_msi")
 older_msi=$work/older.msi
-failures=0
 
 win() { cygpath -w "$1"; }
-# check NAME COMMAND...: one row.
-check() {
-  local name=$1
-  shift
-  if "$@" >/dev/null 2>&1; then
-    summary_row "$name" passed
-  else
-    summary_row "$name" failed
-    echo "FAILED: $name"
-    failures=$((failures + 1))
-  fi
-}
 # msiexec_run ROW ARGS...: runs msiexec quietly, with a verbose log named
 # after the row in $log, and leaves its exit code in $code. Git Bash keeps
 # only the low 8 bits of a Windows exit code: 1603 arrives as 67.
@@ -124,7 +115,7 @@ for package in "$msi" "$per_user_msi"; do
     summary_row "$name" "not run: the Installer service is not reachable: $(grep -m 1 SMOK0217 <<<"$said")"
   elif grep -q 'ICE[0-9][0-9]' <<<"$said"; then
     summary_row "$name" "failed: $(grep 'ICE[0-9][0-9]' <<<"$said")"
-    failures=$((failures + 1))
+    failed=$((failed + 1))
   else
     summary_row "$name" "not run: smoke.exe exited $code: $(head -n 3 <<<"$said")"
   fi
@@ -192,4 +183,4 @@ check "as SYSTEM: no value in SYSTEM's HKCU" no_key 'HKU\S-1-5-18\Software\Brevi
 check "as SYSTEM: removed" test "$(as_system remove "$remove_line")" = 0
 check "as SYSTEM: no folder left" test ! -e "$machine_folder"
 check "as SYSTEM: no entry left" test "$(entries)" = 0
-[ "$failures" = 0 ]
+checks_done "Packages"

@@ -19,8 +19,9 @@ logs=${RUNNER_TEMP:-${TMPDIR:-/tmp}}/tessaly-tests
 mkdir -p "$logs"
 failures=0
 
-# check NAME PROGRAM FILTER: one GoogleTest run, one row.
-check() {
+# run_group NAME PROGRAM FILTER: one GoogleTest run, one row, which says
+# whether its cases passed, were skipped (and why) or failed.
+run_group() {
   local name=$1 program=$2 filter=$3 status=0 outcome
   local log="$logs/${name//[^A-Za-z0-9]/-}.log"
   "$folder/$program" "--gtest_filter=$filter" >"$log" 2>&1 || status=$?
@@ -38,24 +39,24 @@ check() {
 summary_table "Tests on ${ImageOS:-this runner} (${RUNNER_NAME:-unnamed})"
 # Left out: reading in a double-byte system code page, which needs a
 # system locale of its own, and the planted link, which needs a Unix ln.
-check "Service tests" tessaly_services_tests.exe \
+run_group "Service tests" tessaly_services_tests.exe \
   "-AnsiCodePageTest.*:ScratchFilePathTest.NeverFollowsALinkPlantedUnderItsName"
-check "Message boxes and the run-time's report" tessaly_e2e_tests.exe \
+run_group "Message boxes and the run-time's report" tessaly_e2e_tests.exe \
   "MessageTest.*:RunTimeReportTest.*"
-check "Notepad shows the lines, titled after the file" tessaly_e2e_tests.exe \
+run_group "Notepad shows the lines, titled after the file" tessaly_e2e_tests.exe \
   "NotepadTest.*"
-check "Access denied on reading ends in the report" tessaly_e2e_tests.exe \
+run_group "Access denied on reading ends in the report" tessaly_e2e_tests.exe \
   "WindowsOnlyTest.AnInputThatRefusesReadingEndsInTheReport"
-check "A dangling symbolic link is not found" tessaly_e2e_tests.exe \
+run_group "A dangling symbolic link is not found" tessaly_e2e_tests.exe \
   "WindowsOnlyTest.ADanglingSymbolicLinkIsNotFound"
-check "System32 from the 32-bit exe (Sysnative)" tessaly_e2e_tests.exe \
+run_group "System32 from the 32-bit exe (Sysnative)" tessaly_e2e_tests.exe \
   "WindowsOnlyTest.The32BitExeReachesAFileOnlyInTheSystemFolder"
-check "Files named as devices (nul.txt, lpt1.log) are shown" \
+run_group "Files named as devices (nul.txt, lpt1.log) are shown" \
   tessaly_e2e_tests.exe "WindowsOnlyTest.FilesNamedAsDevicesAreShown"
-check "The copy's owner and protected DACL" tessaly_e2e_tests.exe \
+run_group "The copy's owner and protected DACL" tessaly_e2e_tests.exe \
   "WindowsOnlyTest.ACopyIsTheUsersAlone"
-check "Another owner's old copy is not swept" tessaly_e2e_tests.exe \
+run_group "Another owner's old copy is not swept" tessaly_e2e_tests.exe \
   "WindowsOnlyTest.AnotherOwnersOldCopyIsNotSwept"
-check "Notepad comes to the front" tessaly_e2e_tests.exe \
+run_group "Notepad comes to the front" tessaly_e2e_tests.exe \
   "WindowsOnlyTest.NotepadComesToTheFront"
 [ "$failures" = 0 ]

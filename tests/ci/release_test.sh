@@ -7,16 +7,8 @@
 # shellcheck disable=SC2016
 set -uo pipefail
 cd "$(dirname "$0")/../.." || exit 2
-passed=0
-failed=0
-check() {
-  local what=$1
-  shift
-  if "$@" >/dev/null 2>&1; then passed=$((passed + 1)); else
-    echo "FAILED: $what"
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=../../scripts/checks.sh
+. scripts/checks.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 stub() { printf '#!/bin/bash\n%s\n' "$2" >"$work/bin/$1" && chmod +x "$work/bin/$1"; }
@@ -153,5 +145,4 @@ PUBLISHED=before CHOCOLATEY_API_KEY=k choco_push
 check "a rerun after publishing submits nothing to winget or Chocolatey" test "$winget_status,$?,$(ran),$(pushed),$(
   cat "$work/winget.out" "$work/choco.out" | grep -c '::notice::.*its community repository has')" = "0,0,not run,not pushed,2"
 
-echo "Release checks: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_done "Release checks"

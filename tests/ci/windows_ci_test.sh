@@ -12,18 +12,8 @@ cd "$(dirname "$0")/../.." || exit 2
 build=${1:-build/windows}
 # shellcheck source=../../scripts/windows-ci/summary.sh
 . scripts/windows-ci/summary.sh
-passed=0
-failed=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    echo "FAILED: $what"
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=../../scripts/checks.sh
+. scripts/checks.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -239,5 +229,4 @@ stubbed chocolatey.sh "$work/no-choco" "$work/gathered"
 check "chocolatey.sh: no choco, every row not run" test "$?,$(grep -c \
   '| not run: Chocolatey is not on this image |' "$work/no-choco/summary")" = "0,13"
 
-echo "Windows CI checks: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_done "Windows CI checks"
