@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """What the release reads of a PE image, and the one thing it writes:
 the version and language of its version resource, and the CheckSum field,
 which the GNU linker leaves 0, as Windows' CheckSumMappedFile computes it.

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Builds the release in OUT_DIR so that its bytes depend on nothing but its
 inputs, and signs it where a certificate is given:
 
@@ -29,7 +29,10 @@ are signed, then rest, which hashes what was signed. The package target
 takes them from TESSALY_RELEASE_STAGE and TESSALY_SIGNED_ELSEWHERE=1 in
 the environment of the build.
 
-Every file carries one time: the commit's, or SOURCE_DATE_EPOCH when set.
+It runs on Debian's own Python (its #! line), whose python3-pefile and
+python3-debian pe_file.py and third_party.py read the exe and the
+toolchain's copyright files with. Every file carries one time: the
+commit's, or SOURCE_DATE_EPOCH when set.
 Each job has a module of its own beside this one: user_guide.py (README.txt),
 signing.py, msi.py (wixl and msibuild), sbom.py, third_party.py (the
 notices), manifests.py and chocolatey.py; project.py holds the names, codes

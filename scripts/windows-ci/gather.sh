@@ -30,7 +30,7 @@ for manifests in winget scoop chocolatey; do
   [ ! -d "$build/$manifests" ] || cp -r "$build/$manifests" "$out/"
 done
 files="$build/release-files"
-python3 "$source_dir/cmake/release.py" --msi-only --source-dir "$source_dir" \
+"$source_dir/cmake/release.py" --msi-only --source-dir "$source_dir" \
   --out-dir "$out/older" --version 0.9.0 --exe "$files/Tessaly.exe" \
   --readme "$files/README.txt" --license "$files/LICENSE.txt" \
   --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" >/dev/null
@@ -42,7 +42,7 @@ for package in "$build"/chocolatey/brevinor.*.nupkg; do
   next=${version%.*}.$((${version##*.} + 1))
   url=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["url"].rsplit("/", 1)[0])' \
     "$build/scoop/brevinor.json")
-  python3 "$source_dir/cmake/release.py" --source-dir "$source_dir" \
+  "$source_dir/cmake/release.py" --source-dir "$source_dir" \
     --out-dir "$out/newer" --version "$next" --exe "$files/Tessaly.exe" \
     --readme "$source_dir/docs/user-guide.txt" --license "$files/LICENSE.txt" \
     --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" \
