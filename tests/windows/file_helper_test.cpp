@@ -361,22 +361,34 @@ TEST(ScratchFilesTest, AnOwnerTheFileSystemRefusesIsLeftToTheSystem) {
 
 // A share reached as another account refuses the user, made up here, as
 // owner, and gives new files an owner of its own: the token's default one
-// stands in for it. The retried copy lets that owner in, and an old copy
-// of that owner's is swept by a run whose copy got that owner, and kept by
-// one whose file system took the user.
+// stands in for it. The retried copy lets that owner in. An old copy of
+// that owner's with the user's own entry is swept by a run whose copy got
+// that owner, and kept by one whose file system took the user; one of
+// another person who reaches the share as the same account is kept. Wine
+// keeps a DACL as Unix permissions, which name only SYSTEM, the owner and
+// Everyone: so Everyone stands in for the user.
 TEST(ScratchFilesTest, TheSharesAccountReadsItsCopiesAndItsRunsSweepThem) {
   ScopedFolder folder;
   const auto path = [&](std::uint32_t random) {
     const Text text = ScratchFileName(u"Tessaly", 1, random);
     return folder / std::wstring(Wide(text), text.size());
   };
-  const std::wstring user = L"S-1-5-21-1-2-3-1001";
+  const std::wstring user = L"S-1-1-0";
   const TokenQuery made_up = [&](TOKEN_INFORMATION_CLASS) {
     return SidOf(user);
   };
-  ::CloseHandle(CreateNewFile(path(2).c_str(), nullptr));
-  SetLastWriteTime(path(2), HoursAgo(48));
-  ASSERT_TRUE(::SetFileAttributesW(path(2).c_str(), FILE_ATTRIBUTE_READONLY));
+  const auto plant_old_copy = [&](std::uint32_t random,
+                                  const std::wstring& made_for) {
+    const auto descriptor =
+        Descriptor(L"D:P(A;;FA;;;" + made_for + L")(A;;FA;;;SY)(A;;FA;;;OW)");
+    SECURITY_ATTRIBUTES security = {sizeof security, descriptor.get(), FALSE};
+    ::CloseHandle(CreateNewFile(path(random).c_str(), &security));
+    SetLastWriteTime(path(random), HoursAgo(48));
+    EXPECT_TRUE(
+        ::SetFileAttributesW(path(random).c_str(), FILE_ATTRIBUTE_READONLY));
+  };
+  plant_old_copy(2, user);
+  plant_old_copy(3, L"S-1-5-21-1-2-3-1002");
   std::wstring dacl_given;
   const auto share = [&](const wchar_t* file, SECURITY_ATTRIBUTES* security) {
     PSID owner = nullptr;
@@ -406,6 +418,7 @@ TEST(ScratchFilesTest, TheSharesAccountReadsItsCopiesAndItsRunsSweepThem) {
   EXPECT_TRUE(Exists(path(2)));
   EXPECT_EQ(sweep(share), 1);
   EXPECT_FALSE(Exists(path(2)));
+  EXPECT_TRUE(Exists(path(3)));
   // OWNER RIGHTS, S-1-3-4: whoever owns the file.
   EXPECT_EQ(dacl_given, Sddl(Descriptor(L"D:P(A;;FA;;;" + user +
                                         L")(A;;FA;;;SY)(A;;FA;;;S-1-3-4)")
