@@ -69,6 +69,25 @@ SBOM_NAMESPACE = uuid.UUID("5b0c0a4e-7d0f-4f5e-9a55-3f8e2a6c1d17")
 PRODUCT_NAMESPACE = uuid.UUID("cbb40129-980e-4eba-9f76-70a71990b75f")
 # (suffix of the file name, WiX scope, registry root)
 PACKAGE_KINDS = [("", "perMachine", "HKLM"), ("-peruser", "perUser", "HKCU")]
+# The per-machine package's folder and Tessaly.exe, wherever they are
+# installed: full access for Administrators and SYSTEM, read and run for
+# Users, as under Program Files. Protected ("P"), so that they take on
+# nothing from the folders above, which on a data drive often let every
+# user change what they hold; the folder's entries pass on to the files
+# made in it. Only well-known aliases, which every Windows the packages
+# run on knows. wixl cannot write the MsiLockPermissionsEx table, so
+# msibuild adds it (Windows Installer 5.0, which the packages require).
+READ_AND_RUN = "0x1200a9"  # FILE_GENERIC_READ | FILE_GENERIC_EXECUTE
+
+
+def locked_sddl(inherit: str) -> str:
+    return (f"D:P(A;{inherit};FA;;;BA)(A;{inherit};FA;;;SY)"
+            f"(A;{inherit};{READ_AND_RUN};;;BU)")
+
+
+LOCKED = [("LockInstallFolder", "INSTALLFOLDER", "CreateFolder",
+           locked_sddl("OICI")),
+          ("LockTessalyExe", "TessalyExe", "File", locked_sddl(""))]
 
 
 def fail(message: str) -> None:
@@ -289,6 +308,21 @@ def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
                        "WHERE `File` = 'TessalyExe'"])
     run(fixed_clock + ["msibuild", msi_path, "-q",
                        "DELETE FROM `MsiFileHash` WHERE `File_` = 'TessalyExe'"])
+    if scope == "perMachine":
+        run(fixed_clock + ["msibuild", msi_path, "-q",
+                           "CREATE TABLE `MsiLockPermissionsEx` "
+                           "(`MsiLockPermissionsEx` CHAR(72) NOT NULL, "
+                           "`LockObject` CHAR(72) NOT NULL, "
+                           "`Table` CHAR(32) NOT NULL, "
+                           "`SDDLText` CHAR(0) NOT NULL, "
+                           "`Condition` CHAR(255) "
+                           "PRIMARY KEY `MsiLockPermissionsEx`)"])
+        for row in LOCKED:
+            values = ", ".join(f"'{value}'" for value in row)
+            run(fixed_clock + ["msibuild", msi_path, "-q",
+                               "INSERT INTO `MsiLockPermissionsEx` "
+                               "(`MsiLockPermissionsEx`, `LockObject`, "
+                               f"`Table`, `SDDLText`) VALUES ({values})"])
     run(fixed_clock + ["msibuild", msi_path, "-s", "Brevinor",
                        "Brevinor Project", "Intel;1033",
                        "{" + str(package_code).upper() + "}"])
