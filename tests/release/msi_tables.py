@@ -114,20 +114,17 @@ def refuses_allusers(package: str) -> list:
     return [] if "NOT ALLUSERS" in conditions else ["no NOT ALLUSERS condition"]
 
 
-# Access masks in SDDL: the file rights a letter code stands for.
-RIGHTS = {"FA": 0x1F01FF, "FR": 0x120089, "FX": 0x1200A0, "FW": 0x120116,
-          "GA": 0x10000000, "GW": 0x40000000, "GR": 0x80000000,
-          "GX": 0x20000000}
+# SDDL's letter codes of rights that write (others are given in hex).
+RIGHTS = {"FA": 0x1F01FF, "GA": 0x10000000, "GW": 0x40000000}
 # Writing, deleting, or changing the DACL or owner, of a file or folder.
 WRITING = 0x000D0156 | 0x50000000
 READ_AND_RUN = 0x1200A9
 
 
 def folder_locked(package: str) -> list:
-    """The install folder and Tessaly.exe are made writable by
-    Administrators and SYSTEM alone, readable and runnable by users, and
-    take on nothing from above (MsiLockPermissionsEx); the folder's
-    entries pass on to what is made in it."""
+    """The install folder and Tessaly.exe are writable by Administrators
+    and SYSTEM alone, read and run by users, and inherit nothing; the
+    folder passes that on (MsiLockPermissionsEx)."""
     locks = {(row[1], row[2]): row[3]
              for row in rows(package, "MsiLockPermissionsEx")}
     problems = [] if ["INSTALLFOLDER", "Program"] in rows(
