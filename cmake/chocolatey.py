@@ -32,8 +32,12 @@ INSTALL_NOTE = (
     "\n\nThis package installs Brevinor for every user of the computer, "
     "into Program Files (x86)\\Brevinor (Program Files\\Brevinor on 32-bit "
     "Windows), or into the folder given with --install-arguments "
-    "\"INSTALLFOLDER=D:\\Tools\\Brevinor\", and adds a tessaly command: "
-    "tessaly FILE shows FILE in Notepad.")
+    "\"INSTALLFOLDER=D:\\Tools\\Brevinor\", which upgrades keep, and adds "
+    "a tessaly command: tessaly FILE shows FILE in Notepad. The folder is "
+    "made writable only by Administrators and SYSTEM, since administrators "
+    "run the Tessaly.exe in it too; as Windows Installer secures only what "
+    "it installs, give INSTALLFOLDER a new folder, under folders that users "
+    "cannot rename.")
 # msiexec's codes for done, done and a restart needed, done and a restart
 # started; an uninstall also takes "not installed" (1605) and "unknown
 # product" (1614) as done.
@@ -87,15 +91,17 @@ def nuspec(version: str, release_url: str, year: int) -> str:
 
 
 # Both scripts find Brevinor as Windows Installer knows it: the products
-# of the per-machine upgrade code, whatever their version, with the folder
-# each was installed into.
+# of the per-machine upgrade code, whatever their version, installed for
+# every user (AssignmentType 1), with the folder each was installed into.
+# RelatedProducts also lists the current user's own, advertised or
+# installed with ALLUSERS left empty, which are not Chocolatey's.
 FIND_PRODUCTS = f"""\
-$installer = New-Object -ComObject WindowsInstaller.Installer
-$products = @($installer.RelatedProducts('{project.MACHINE_UPGRADE_CODE}'))
+$products = @($installer.RelatedProducts('{project.MACHINE_UPGRADE_CODE}') |
+  Where-Object {{ $installer.ProductInfo($_, 'AssignmentType') -eq '1' }})
 """
 
 
-def install_script(msi_name: str) -> str:
+def install_script(msi_name: str, product_code: str) -> str:
     return f"""\
 # Installs Brevinor for every user from the Windows Installer package
 # inside this package (with the --install-arguments given, such as
@@ -105,9 +111,14 @@ $ErrorActionPreference = 'Stop'
 $toolsDir = Split-Path -Parent $MyInvocation.MyCommand.Definition
 $msi = Join-Path $toolsDir '{msi_name}'
 $log = Join-Path $env:TEMP "brevinor.$env:chocolateyPackageVersion.install.log"
+$installer = New-Object -ComObject WindowsInstaller.Installer
+# Installed already (choco install --force): msiexec /i alone would change
+# nothing, so every file and registry entry is put back.
+$again = if ($installer.ProductState('{product_code}') -eq 5) {{
+  ' REINSTALL=ALL REINSTALLMODE=amus' }} else {{ '' }}
 Install-ChocolateyInstallPackage -PackageName $env:ChocolateyPackageName `
   -FileType 'msi' -File $msi `
-  -SilentArgs "/qn /norestart /l*v `"$log`"" `
+  -SilentArgs "/qn /norestart /l*v `"$log`"$again" `
   -ValidExitCodes @({", ".join(map(str, INSTALL_EXIT_CODES))})
 Remove-Item $msi -Force -ErrorAction SilentlyContinue
 
@@ -117,7 +128,7 @@ Remove-Item $msi -Force -ErrorAction SilentlyContinue
 $folder = $installer.ProductInfo($products[0], 'InstallLocation')
 $exe = if ($folder) {{ Join-Path $folder 'Tessaly.exe' }} else {{ '' }}
 if (-not $exe -or -not (Test-Path -LiteralPath $exe -PathType Leaf)) {{
-  throw "Brevinor is installed, but Tessaly.exe is not in its folder ('$folder'); the tessaly command was not made. Repair Brevinor (msiexec /fa $($products[0])), then install this package again."
+  throw "Brevinor is installed, but Tessaly.exe is not in its folder ('$folder'); the tessaly command was not made. Install it again with: choco install brevinor --force"
 }}
 Install-BinFile -Name 'tessaly' -Path $exe -UseStart
 """
@@ -130,8 +141,9 @@ def uninstall_script() -> str:
 # then the "tessaly" command: only once Brevinor is gone, so that a failed
 # removal leaves the program with its command.
 $ErrorActionPreference = 'Stop'
-{FIND_PRODUCTS}$log = Join-Path $env:TEMP "brevinor.$env:chocolateyPackageVersion.uninstall.log"
-foreach ($product in $products) {{
+$installer = New-Object -ComObject WindowsInstaller.Installer
+{FIND_PRODUCTS}foreach ($product in $products) {{
+  $log = Join-Path $env:TEMP "brevinor.$env:chocolateyPackageVersion.uninstall.$($product.Trim('{{}}')).log"
   Uninstall-ChocolateyPackage -PackageName $env:ChocolateyPackageName `
     -FileType 'msi' `
     -SilentArgs "$product /qn /norestart /l*v `"$log`"" `
@@ -263,7 +275,9 @@ def write_chocolatey(out_dir: str, release_url: str, version: str, msi: str,
     entries = [
         ("_rels/.rels", relationships(nuspec_name, properties_name).encode()),
         (nuspec_name, nuspec(version, release_url, stamp.tm_year).encode()),
-        ("tools/chocolateyInstall.ps1", with_bom(install_script(msi_name))),
+        ("tools/chocolateyInstall.ps1",
+         with_bom(install_script(
+             msi_name, manifests.msi_properties(msi)["ProductCode"]))),
         ("tools/chocolateyUninstall.ps1", with_bom(uninstall_script())),
         (f"tools/{msi_name}", msi_bytes),
         ("tools/LICENSE.txt", license_bytes),

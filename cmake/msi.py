@@ -15,6 +15,25 @@ from release_support import fail, run
 PACKAGE_NAMESPACE = uuid.UUID("fd91be2a-ff53-4bff-b667-9683e07f0650")
 # (suffix of the file name, WiX scope, registry root)
 PACKAGE_KINDS = [("", "perMachine", "HKLM"), ("-peruser", "perUser", "HKCU")]
+# The per-machine package's folder and Tessaly.exe, wherever they are
+# installed: full access for Administrators and SYSTEM, read and run for
+# Users, as under Program Files. Protected ("P"), so that they take on
+# nothing from the folders above, which on a data drive often let every
+# user change what they hold; the folder's entries pass on to the files
+# made in it. Only well-known aliases, which every Windows the packages
+# run on knows. wixl cannot write the MsiLockPermissionsEx table, so
+# msibuild adds it (Windows Installer 5.0, which the packages require).
+READ_AND_RUN = "0x1200a9"  # FILE_GENERIC_READ | FILE_GENERIC_EXECUTE
+
+
+def locked_sddl(inherit: str) -> str:
+    return (f"D:P(A;{inherit};FA;;;BA)(A;{inherit};FA;;;SY)"
+            f"(A;{inherit};{READ_AND_RUN};;;BU)")
+
+
+LOCKED = [("LockInstallFolder", "INSTALLFOLDER", "CreateFolder",
+           locked_sddl("OICI")),
+          ("LockTessalyExe", "TessalyExe", "File", locked_sddl(""))]
 
 
 def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
@@ -65,6 +84,21 @@ def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
                        "WHERE `File` = 'TessalyExe'"])
     run(fixed_clock + ["msibuild", msi_path, "-q",
                        "DELETE FROM `MsiFileHash` WHERE `File_` = 'TessalyExe'"])
+    if scope == "perMachine":
+        run(fixed_clock + ["msibuild", msi_path, "-q",
+                           "CREATE TABLE `MsiLockPermissionsEx` "
+                           "(`MsiLockPermissionsEx` CHAR(72) NOT NULL, "
+                           "`LockObject` CHAR(72) NOT NULL, "
+                           "`Table` CHAR(32) NOT NULL, "
+                           "`SDDLText` CHAR(0) NOT NULL, "
+                           "`Condition` CHAR(255) "
+                           "PRIMARY KEY `MsiLockPermissionsEx`)"])
+        for row in LOCKED:
+            values = ", ".join(f"'{value}'" for value in row)
+            run(fixed_clock + ["msibuild", msi_path, "-q",
+                               "INSERT INTO `MsiLockPermissionsEx` "
+                               "(`MsiLockPermissionsEx`, `LockObject`, "
+                               f"`Table`, `SDDLText`) VALUES ({values})"])
     run(fixed_clock + ["msibuild", msi_path, "-s", project.APP_TITLE,
                        project.PUBLISHER, "Intel;1033",
                        "{" + str(package_code).upper() + "}"])

@@ -22,6 +22,7 @@ using StringToDescriptorCall = BOOL(WINAPI*)(const wchar_t*, DWORD,
 using GetSecurityInfoCall = DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE,
                                            SECURITY_INFORMATION, PSID*, PSID*,
                                            PACL*, PACL*, PSECURITY_DESCRIPTOR*);
+using GetAceCall = BOOL(WINAPI*)(PACL, DWORD, void**);
 
 // A SID's bytes: its revision, the count of its sub-authorities, its
 // 6-byte authority, then the sub-authorities of 4 bytes each.
@@ -103,7 +104,11 @@ PrivateSecurity::PrivateSecurity(const TokenQuery& token,
   // denies the editor's open by the account it knows the connection as:
   // anyone not in a DACL is denied. OWNER RIGHTS ("OW", S-1-3-4, from
   // Windows Vista on) stands for whoever owns the file, so it names the
-  // owner given without knowing it, and nobody else.
+  // owner given without knowing it. That lets in everyone who reaches the
+  // share as that account: where many people share one server account,
+  // or the owner given is a group such as Administrators, all of them.
+  // The user's own entry, which no other person's copy carries, is what
+  // still tells this user's copies from theirs (CountsAsUsersOwn).
   descriptor_without_owner_ = Descriptor(dacl + L"(A;;FA;;;OW)");
   attributes_ = AttributesFor(descriptor_.get());
   attributes_without_owner_ = AttributesFor(descriptor_without_owner_.get());
@@ -141,12 +146,45 @@ bool PrivateSecurity::OwnedByUser(HANDLE file) const {
   return OwnerOf(file) == user_sid_;
 }
 
+bool PrivateSecurity::GrantsUserExplicitly(HANDLE file) const {
+  const auto get_security_info = SystemFunction<GetSecurityInfoCall>(
+      advapi_.get(), "GetSecurityInfo", kOperation);
+  const auto get_ace =
+      SystemFunction<GetAceCall>(advapi_.get(), "GetAce", kOperation);
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (get_security_info(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                        nullptr, nullptr, &dacl, nullptr,
+                        &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const UniqueDescriptor held(descriptor);
+  // No DACL at all lets everyone in, and names nobody.
+  if (dacl == nullptr) return false;
+  for (DWORD index = 0; index < dacl->AceCount; ++index) {
+    void* entry = nullptr;
+    if (!get_ace(dacl, index, &entry)) return false;
+    const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+    // Passed on by the folder, an entry says nothing of who made the file:
+    // every copy in that folder has it.
+    if (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+        (ace->Header.AceFlags & (INHERITED_ACE | INHERIT_ONLY_ACE)) == 0 &&
+        SidBytes(&ace->SidStart) == user_sid_) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool PrivateSecurity::CountsAsUsersOwn(
     HANDLE file, const std::vector<BYTE>& run_owner) const {
   if (!keeps_acls_(file)) return true;
   const std::vector<BYTE> owner = OwnerOf(file);
-  return !owner.empty() &&
-         (owner == user_sid_ || (!run_owner.empty() && owner == run_owner));
+  if (owner.empty()) return false;
+  if (owner == user_sid_) return true;
+  // The owner given may stand for many people, so it is the user's only
+  // with the user's own entry, as every copy of this program has.
+  return !run_owner.empty() && owner == run_owner && GrantsUserExplicitly(file);
 }
 
 }  // namespace tessaly

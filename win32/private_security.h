@@ -59,9 +59,11 @@ class PrivateSecurity {
   bool OwnedByUser(HANDLE file) const;
 
   /// Whether the file open as `file` counts as the user's own: owned by
-  /// the user, or by `run_owner` where that is not empty, the owner that
-  /// the file system gave this run's own copy when it refused the user (on
-  /// a share, the account it is reached as); or on a volume that keeps no
+  /// the user; or owned by `run_owner` where that is not empty (the owner
+  /// that the file system gave this run's own copy when it refused the
+  /// user: on a share, the account it is reached as, which many people may
+  /// share) and holding an entry of its own for the user, as every copy
+  /// made here does and no other person's; or on a volume that keeps no
   /// owners, where no owner can be told. There the file system's own
   /// rules, a share's or the Unix permissions behind one, still decide
   /// whether it may be removed.
@@ -72,6 +74,9 @@ class PrivateSecurity {
   using UniqueDescriptor = UniqueLocal;
 
   UniqueDescriptor Descriptor(const std::wstring& sddl) const;
+  /// Whether the DACL of the file open as `file`, with READ_CONTROL, lets
+  /// in the user by an entry of the file's own, not one it inherited.
+  bool GrantsUserExplicitly(HANDLE file) const;
 
   UniqueModule advapi_;
   VolumeQuery keeps_acls_;

@@ -1,8 +1,9 @@
 // The housekeeping after a run: scratch copies of earlier runs, which their
 // editors have long let go of, are removed from the temp folder, but only
 // those that are still as this program left them: read-only, of one name,
-// and the user's own where the volume keeps owners (or of the owner that
-// this run's copy was given, where the file system refused the user).
+// and the user's own where the volume keeps owners (or, where the file
+// system refused the user, of the owner that this run's copy was given and
+// with the user's own entry, as that owner may be many people's).
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,7 +44,7 @@ Text LongFormOf(const Text& path) {
 
 // Removes the old copy at `path` if it is one that this program wrote and
 // nobody changed since: still read-only, not written to in `max_age`, the
-// user's own (or `run_owner`'s, PrivateSecurity::CountsAsUsersOwn), and of
+// user's own (PrivateSecurity::CountsAsUsersOwn, with `run_owner`), and of
 // one name. A file of more names is another file that
 // one of them only looks like a copy: the attribute is the file's, not the
 // name's, so clearing it would leave that file writable. Returns the

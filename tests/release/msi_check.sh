@@ -154,9 +154,13 @@ open_with='Software\Classes\Applications\Tessaly.exe'
 app_path='Software\Microsoft\Windows\CurrentVersion\App Paths\Tessaly.exe'
 for package in "$msi" "$per_user_msi"; do
   check "tables, $(basename "$package"): InstallLocation is the install folder" bash -c \
-    "msiinfo export '$package' CustomAction | grep -q \$'^SetInstallLocation\t[0-9]*\tARPINSTALLLOCATION\t\\[INSTALLFOLDER\\]' &&
+    "msiinfo export '$package' CustomAction | grep -q \$'^SetInstallLocation\t51\tARPINSTALLLOCATION\t\\[INSTALLFOLDER\\]' &&
      msiinfo export '$package' InstallExecuteSequence | grep -q \$'^SetInstallLocation\t\t1001'"
+  check "tables, $(basename "$package"): every custom action is of type 51" test \
+    "$(msiinfo export "$package" CustomAction | tail -n +4 | cut -f 2 | sort -u)" = 51
 done
+check "tables, per machine: its folder and Tessaly.exe locked for Administrators and SYSTEM" \
+  tables folder-locked "$msi"
 check "tables: Add/Remove Programs links only where the release URL gives them" test \
   "$(property "$msi" ARPHELPLINK)|$(property "$next_msi" ARPURLINFOABOUT) $(property "$next_msi" ARPHELPLINK) $(property "$next_msi" ARPURLUPDATEINFO)" = \
   "|https://github.com/brevinor/tessaly https://github.com/brevinor/tessaly/issues https://github.com/brevinor/tessaly/releases"
@@ -208,31 +212,46 @@ check "its entry's InstallLocation is there" test "$(reg_data "$uninstall\\$code
 check "App Paths finds it there" test "$(reg_data "HKLM\\$app_path")" = 'C:\Tools\Brevinor\Tessaly.exe'
 wine_can_run_32 || cp "$exe64" "$drive_c/Tools/Brevinor/Tessaly.exe"
 check "start Tessaly.exe FILE, from another folder, starts it" test "$(started)" = 0
-# Wine's msiexec then leaves the files in that folder, and removes the
-# entry and the Explorer keys; what Windows does there was not seen.
-check "and it is removed from there" test "$(msiexec /x "$code")" = 0
+# Wine finds the files by the folder remembered, not by where Windows
+# Installer registered them.
+check "and it is removed from there, folder and all" \
+  test "$(msiexec /x "$code")" = 0 -a ! -e "$drive_c/Tools/Brevinor"
 check "no verb left" no_key "HKLM\\$verb"
 check "no Open with entry left" no_key "HKLM\\$open_with"
 check "no App Paths entry left, and start Tessaly.exe finds nothing" \
   test "$(no_key "HKLM\\$app_path" && echo gone),$([ "$(started)" = 0 ] || echo failed)" = gone,failed
 check "no Add/Remove Programs entry left" no_key "$uninstall\\$code"
 
-# 1.0.1 over 1.0.0: a major upgrade, with product codes of its own.
+# 0.9.0, 1.0.0 and 1.0.1, each a major upgrade of the one before, with
+# product codes of its own: each goes into the folder of the one before,
+# unless given another, and nothing stays in the folder it leaves.
 next_code=$(property "$next_msi" ProductCode)
 check "1.0.1 has new product codes" test "$next_code" != "$code" -a \
   "$(property "$next/Tessaly-1.0.1-win32-peruser.msi" ProductCode)" != \
   "$(property "$per_user_msi" ProductCode)"
-check "1.0.0 installs" test "$(msiexec /i "$(windows_path "$msi")")" = 0
-check "1.0.1 installs over it" test "$(msiexec /i "$(windows_path "$next_msi")")" = 0
+check "0.9.0 installs into C:\Tools\Old" \
+  test "$(msiexec /i "$(windows_path "$older_msi")" 'INSTALLFOLDER=C:\Tools\Old')" = 0
+check "1.0.0 moves it to C:\Tools\Brevinor, leaving no C:\Tools\Old" test \
+  "$(msiexec /i "$(windows_path "$msi")" 'INSTALLFOLDER=C:\Tools\Brevinor')" = 0 -a ! -e "$drive_c/Tools/Old"
+check "1.0.1 installs over it, without INSTALLFOLDER" test "$(msiexec /i "$(windows_path "$next_msi")")" = 0
 entries=$("$WINE" reg query "$uninstall" /s /reg:32 2>/dev/null | tr -d '\r' |
   grep -c 'DisplayName    REG_SZ    Brevinor$' || true)
 check "one Add/Remove Programs entry after 1.0.1 ($entries)" test "$entries" = 1
-check "the entry is 1.0.1's" test "$(reg_data "$uninstall\\$next_code" DisplayVersion)" = 1.0.1
+check "the entry is 1.0.1's, in C:\Tools\Brevinor" test \
+  "$(reg_data "$uninstall\\$next_code" DisplayVersion) $(reg_data "$uninstall\\$next_code" InstallLocation)" = \
+  '1.0.1 C:\Tools\Brevinor\'
 check "nothing of 1.0.0's entry left" no_key "$uninstall\\$code"
-check "Tessaly.exe is 1.0.1's" same "$drive_c/Program Files (x86)/Brevinor/Tessaly.exe" \
-  "$next/release-files/Tessaly.exe"
+check "Tessaly.exe is 1.0.1's, in C:\Tools\Brevinor, and nothing in Program Files" bash -c \
+  "cmp -s '$drive_c/Tools/Brevinor/Tessaly.exe' '$next/release-files/Tessaly.exe' &&
+   test ! -e '$drive_c/Program Files (x86)/Brevinor'"
+# The guide's msiexec /fomus sets REINSTALLMODE=omus; Wine's msiexec /f
+# fails (exit 1), so the properties are given here.
+check "the verb deleted, a repair writes it back, to C:\Tools\Brevinor" test \
+  "$("$WINE" reg delete "HKLM\\$verb" /f /reg:32 >/dev/null 2>&1 && no_key "HKLM\\$verb" && echo deleted),$(msiexec \
+  /i "$(windows_path "$next_msi")" REINSTALL=ALL REINSTALLMODE=omus),$(reg_data "HKLM\\$verb\\command")" = \
+  'deleted,0,"C:\Tools\Brevinor\Tessaly.exe" "%1"'
 check "1.0.1 is removed by its product code" test "$(msiexec /x "$next_code")" = 0
-check "nothing left of either" test ! -e "$drive_c/Program Files (x86)/Brevinor"
+check "nothing left of any" test ! -e "$drive_c/Program Files (x86)/Brevinor" -a ! -e "$drive_c/Tools/Brevinor"
 
 # Per user.
 folder="$user_dir/AppData/Local/Programs/Brevinor"

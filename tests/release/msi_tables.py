@@ -7,6 +7,7 @@ packages are built to keep, since no validation runs on Linux.
 
 Exits 0 when the package keeps the rule; otherwise says how it breaks it.
 """
+import re
 import subprocess
 import sys
 
@@ -113,6 +114,38 @@ def refuses_allusers(package: str) -> list:
     return [] if "NOT ALLUSERS" in conditions else ["no NOT ALLUSERS condition"]
 
 
+# SDDL's letter codes of rights that write (others are given in hex).
+RIGHTS = {"FA": 0x1F01FF, "GA": 0x10000000, "GW": 0x40000000}
+# Writing, deleting, or changing the DACL or owner, of a file or folder.
+WRITING = 0x000D0156 | 0x50000000
+READ_AND_RUN = 0x1200A9
+
+
+def folder_locked(package: str) -> list:
+    """The install folder and Tessaly.exe are writable by Administrators
+    and SYSTEM alone, read and run by users, and inherit nothing; the
+    folder passes that on (MsiLockPermissionsEx)."""
+    locks = {(row[1], row[2]): row[3]
+             for row in rows(package, "MsiLockPermissionsEx")}
+    problems = [] if ["INSTALLFOLDER", "Program"] in rows(
+        package, "CreateFolder") else ["the folder is not in CreateFolder"]
+    for target in [("INSTALLFOLDER", "CreateFolder"), ("TessalyExe", "File")]:
+        sddl = locks.get(target, "")
+        aces = re.findall(r"\((A|D);([A-Z]*);(\w+);;;([\w-]+)\)", sddl)
+        granted = {}
+        for kind, _, mask, sid in aces:
+            if kind == "A":
+                granted[sid] = granted.get(sid, 0) | (
+                    RIGHTS[mask] if mask in RIGHTS else int(mask, 0))
+        writers = {sid for sid, mask in granted.items() if mask & WRITING}
+        inherits = all("OI" in flags and "CI" in flags for _, flags, _, _ in aces)
+        if not sddl.startswith("D:P") or writers != {"BA", "SY"} or \
+                granted.get("BU", 0) & READ_AND_RUN != READ_AND_RUN or \
+                (target[1] == "CreateFolder" and not inherits):
+            problems.append(f"{target[0]} is locked as {sddl or 'nothing'}")
+    return problems
+
+
 RULES = {
     "nothing-per-user": nothing_per_user,
     "profile-components-keyed-by-hkcu": profile_components_keyed_by_hkcu,
@@ -120,6 +153,7 @@ RULES = {
     "guids-upper-case": guids_upper_case,
     "exe-versioned": exe_versioned,
     "refuses-allusers": refuses_allusers,
+    "folder-locked": folder_locked,
 }
 
 
