@@ -142,10 +142,6 @@ std::vector<BYTE> PrivateSecurity::OwnerOf(HANDLE file) const {
   return SidBytes(owner);
 }
 
-bool PrivateSecurity::OwnedByUser(HANDLE file) const {
-  return OwnerOf(file) == user_sid_;
-}
-
 bool PrivateSecurity::GrantsUserExplicitly(HANDLE file) const {
   const auto get_security_info = SystemFunction<GetSecurityInfoCall>(
       advapi_.get(), "GetSecurityInfo", kOperation);

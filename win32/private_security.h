@@ -54,10 +54,6 @@ class PrivateSecurity {
   /// it cannot be read.
   std::vector<BYTE> OwnerOf(HANDLE file) const;
 
-  /// Whether the file open as `file`, with READ_CONTROL, is owned by the
-  /// user. False where its owner cannot be read.
-  bool OwnedByUser(HANDLE file) const;
-
   /// Whether the file open as `file` counts as the user's own: owned by
   /// the user; or owned by `run_owner` where that is not empty (the owner
   /// that the file system gave this run's own copy when it refused the

@@ -7,6 +7,7 @@
 #include <cwchar>
 // After windows.h, which it needs.
 #include <aclapi.h>
+#include <sddl.h>
 
 #include "win32/handles.h"
 
@@ -243,6 +244,29 @@ void AgeAsCopy(const std::wstring& path, int hours) {
 void RemoveFile(const std::wstring& path) {
   ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   ::DeleteFileW(path.c_str());
+}
+
+std::vector<BYTE> SidOf(const std::wstring& text) {
+  PSID converted = nullptr;
+  EXPECT_TRUE(::ConvertStringSidToSidW(text.c_str(), &converted));
+  const UniqueLocal owned(converted);
+  const auto* bytes = static_cast<const BYTE*>(converted);
+  return std::vector<BYTE>(bytes, bytes + ::GetLengthSid(converted));
+}
+
+std::wstring Sddl(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFORMATION parts) {
+  wchar_t* text = nullptr;
+  EXPECT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+      descriptor, SDDL_REVISION_1, parts, &text, nullptr));
+  const UniqueLocal owned(text);
+  return std::wstring(text);
+}
+
+UniqueLocal Descriptor(const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR made = nullptr;
+  EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      sddl.c_str(), SDDL_REVISION_1, &made, nullptr));
+  return UniqueLocal(made);
 }
 
 std::string LittleEndianBytes(std::u16string_view text) {

@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "services/text.h"
+#include "win32/handles.h"
+#include "win32/support.h"
+
 namespace tessaly::testing {
 
 /// A new, empty folder in the temp folder, removed with everything in it
@@ -84,6 +88,16 @@ bool PlantLink(const std::wstring& folder, const std::wstring& link_name,
 /// The names in `folder` that a scratch file of either form may have
 /// ("*Tessaly*.txt").
 std::vector<std::wstring> ScratchFilesIn(const std::wstring& folder);
+
+/// A path as the services take it.
+inline Text T(const std::wstring& wide) { return FromWide(wide); }
+
+/// The bytes of the SID written as `text` ("S-1-5-32-544").
+std::vector<BYTE> SidOf(const std::wstring& text);
+/// The parts of a security descriptor in SDDL.
+std::wstring Sddl(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFORMATION parts);
+/// A security descriptor made from SDDL.
+UniqueLocal Descriptor(const std::wstring& sddl);
 
 /// UTF-16 code units as little-endian bytes, as a file holds them.
 std::string LittleEndianBytes(std::u16string_view text);
