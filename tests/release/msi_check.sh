@@ -33,8 +33,8 @@ export WINEDEBUG=-all
 rm -rf "$work"
 mkdir -p "$work"
 
-failed=0
-passed=0
+# shellcheck source=../../scripts/checks.sh
+. "$source_dir/scripts/checks.sh"
 # The closing line comes also when the checks stop early, with the stop
 # counted, so that the log says how far they got.
 finish() {
@@ -43,7 +43,7 @@ finish() {
     echo "FAILED: stopped early (exit $status)"
     failed=1
   fi
-  echo "MSI checks: $passed passed, $failed failed"
+  checks_done "MSI checks" || true
 }
 trap finish EXIT
 # stop WHAT LOG: a step that the rest needs failed.
@@ -52,16 +52,6 @@ stop() {
   failed=$((failed + 1))
   cat "$2"
   exit 1
-}
-check() {
-  local what=$1
-  shift
-  if "$@" >/dev/null 2>&1; then
-    passed=$((passed + 1))
-  else
-    echo "FAILED: $what"
-    failed=$((failed + 1))
-  fi
 }
 # msiexec's exit code, which reaches the shell cut to 8 bits: 1603 is 67.
 # Each waits until the prefix is idle again, Windows Installer's service
@@ -99,7 +89,7 @@ msi=$(ls "$build"/Tessaly-*-win32.msi)
 per_user_msi=$(ls "$build"/Tessaly-*-win32-peruser.msi)
 files="$build/release-files"
 version=$(property "$msi" ProductVersion)
-python3 "$source_dir/cmake/release.py" --msi-only --source-dir "$source_dir" \
+"$source_dir/cmake/release.py" --msi-only --source-dir "$source_dir" \
   --out-dir "$work/older" --version 0.9.0 --exe "$files/Tessaly.exe" \
   --readme "$files/README.txt" --license "$files/LICENSE.txt" \
   --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" \
@@ -307,7 +297,7 @@ openssl pkcs12 -export -inkey "$keys/signer.key" -in "$keys/signer.crt" \
   -certfile "$keys/ca.crt" -passout "pass:$password" -out "$keys/signer.p12"
 for out in signed signed-again; do
   TESSALY_SIGN_PKCS12="$keys/signer.p12" TESSALY_SIGN_PASSWORD="$password" \
-    python3 "$source_dir/cmake/release.py" --source-dir "$source_dir" \
+    "$source_dir/cmake/release.py" --source-dir "$source_dir" \
     --out-dir "$work/$out" --version "$version" --exe "$build/bin/Tessaly.exe" \
     --readme "$files/README.txt" --license "$files/LICENSE.txt" \
     --icon "$files/Tessaly.ico" --wxs "$source_dir/resources/tessaly.wxs" \
