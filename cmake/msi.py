@@ -44,6 +44,9 @@ def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
     set a package code that follows from the inputs instead of wixl's
     random one."""
     defines = {"Scope": scope, "Root": root, "Version": version,
+               "ProductName": project.APP_TITLE,
+               "Manufacturer": project.PUBLISHER,
+               "UpgradeCode": project.upgrade_code(scope),
                "ProductCode": project.product_code(scope, version),
                "MachinePackage": machine_package, **links, **files}
     # By content, never by path: two build folders give one package code.

@@ -27,6 +27,15 @@ EXE_FILE = NAMES["FILE_NAME"]  # "Tessaly.exe"
 MACHINE_UPGRADE_CODE = "{859B4F20-90E7-40EF-A2EE-ADAB404A42F7}"
 USER_UPGRADE_CODE = "{FF831F11-C12F-4B39-A2D0-FAE546084768}"
 
+
+
+def upgrade_code(scope: str) -> str:
+    """The upgrade code of the packages of this kind (perMachine, perUser),
+    without braces, as wixl is given it."""
+    code = MACHINE_UPGRADE_CODE if scope == "perMachine" else USER_UPGRADE_CODE
+    return code.strip("{}")
+
+
 # Product codes are name-based UUIDs in this namespace.
 PRODUCT_NAMESPACE = uuid.UUID("cbb40129-980e-4eba-9f76-70a71990b75f")
 

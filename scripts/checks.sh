@@ -12,23 +12,27 @@ passed=0
 failed=0
 
 check() {
-  local name=$1 log
+  # Named so as not to shadow what the checked commands set: bash's locals
+  # are seen by the functions called.
+  local check_name=$1 check_output
   shift
   if [ -n "${check_logs:-}" ]; then
-    log="$check_logs/${name//[^A-Za-z0-9]/-}.log"
+    check_output="$check_logs/${check_name//[^A-Za-z0-9]/-}.log"
   else
-    log=$(mktemp)
+    check_output=$(mktemp)
   fi
-  if "$@" >"$log" 2>&1; then
+  if "$@" >"$check_output" 2>&1; then
     passed=$((passed + 1))
-    ! declare -F check_row >/dev/null || check_row "$name" passed "$log"
+    ! declare -F check_row >/dev/null ||
+      check_row "$check_name" passed "$check_output"
   else
     failed=$((failed + 1))
-    echo "FAILED: $name"
-    tr -d '\r' <"$log" | tail -n 20 | sed 's/^/    /'
-    ! declare -F check_row >/dev/null || check_row "$name" failed "$log"
+    echo "FAILED: $check_name"
+    tr -d '\r' <"$check_output" | tail -n 20 | sed 's/^/    /'
+    ! declare -F check_row >/dev/null ||
+      check_row "$check_name" failed "$check_output"
   fi
-  [ -n "${check_logs:-}" ] || rm -f "$log"
+  [ -n "${check_logs:-}" ] || rm -f "$check_output"
 }
 
 checks_done() {

@@ -54,21 +54,23 @@ cp "$build/SHA256SUMS" "$out/"
 (cd "$out" && sha256sum -c --quiet SHA256SUMS)
 cp -r "$build/winget" "$build/scoop" "$out/"
 cp "$build/scoop/brevinor.json" "$out/"
-# winget's folder as one file, with the paths README.md installs from; its
-# entries in name order, each at the earliest time a zip holds, so that
-# every build gives the same bytes.
+# winget's folder as one file, with the paths the README installs from;
+# its entries in name order, each as release_support.py makes every zip
+# entry of the release, at the earliest time a zip holds, so that every
+# build gives the same bytes.
 python3 - "$out" "$out/Tessaly-${tag#v}-winget-manifests.zip" <<'PYTHON'
-import os, sys, zipfile
+import os, sys
+sys.path.insert(0, "cmake")
+from release_support import ZIP_EPOCH, write_zip, zip_entry
 out, target = sys.argv[1:]
 names = sorted(os.path.relpath(os.path.join(folder, name), out)
                for folder, _, files in os.walk(os.path.join(out, "winget"))
                for name in files)
-with zipfile.ZipFile(target, "w") as archive:
-    for name in names:
-        entry = zipfile.ZipInfo(name.replace(os.sep, "/"), (1980, 1, 1, 0, 0, 0))
-        entry.compress_type = zipfile.ZIP_DEFLATED
-        entry.external_attr = 0o644 << 16
-        with open(os.path.join(out, name), "rb") as file:
-            archive.writestr(entry, file.read())
+entries = []
+for name in names:
+    with open(os.path.join(out, name), "rb") as file:
+        entries.append((zip_entry(name.replace(os.sep, "/"), ZIP_EPOCH),
+                        file.read()))
+write_zip(target, entries)
 PYTHON
 echo "build.sh: the release of $tag in $out"

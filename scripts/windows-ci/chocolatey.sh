@@ -12,10 +12,10 @@
 #   - nothing left: no entry, no files, no shim;
 #   - installed again with --install-arguments INSTALLFOLDER=C:\Tools\Brevinor:
 #     the shim starts Tessaly.exe there; uninstalled, nothing left.
-# Each check is a row of the job's summary; Chocolatey's log and the MSI
-# logs (which its scripts write to %TEMP%, that is %TEMP%\chocolatey
-# while Chocolatey runs them) go to logs/, which the workflow keeps when
-# the job fails. Where the image has no Chocolatey, the rows say "not
+# Each check is a row of the job's summary; its output, Chocolatey's log
+# and the MSI logs (which its scripts write to %TEMP%, that is
+# %TEMP%\chocolatey while Chocolatey runs them) go to logs/, which the
+# workflow keeps when the job fails. Where the image has no Chocolatey, the rows say "not
 # run". Exits non-zero if any row failed.
 set -uo pipefail
 here=$(dirname "$0")
@@ -61,8 +61,9 @@ if ! command -v choco >/dev/null; then
 fi
 
 # Each check is a row, a failed one with the end of its output, which
-# stays in logs/.
-check_logs=$logs
+# stays in logs/chocolatey/.
+check_logs=$logs/chocolatey
+mkdir -p "$check_logs"
 check_row() {
   if [ "$2" = passed ]; then
     summary_row "$1" passed

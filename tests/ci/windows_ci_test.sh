@@ -141,7 +141,7 @@ rows() {
   heads=$(grep -c '^| Check | Result |$' "$1/summary")
   echo "$((all - heads)) $(grep -c ' | passed |$' "$1/summary")"
 }
-calls() { grep -cE "^ *(check|msiexec_row) \"" "scripts/windows-ci/$1"; }
+calls() { grep -cE "^ *(check|run_group|msiexec_row) \"" "scripts/windows-ci/$1"; }
 
 check "run-tests.sh against the stand-ins" stubbed run-tests.sh "$work/tests" \
   "$world/programs"
