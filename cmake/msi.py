@@ -46,6 +46,7 @@ def build_msi(msi_path: str, wxs: str, scope: str, root: str, version: str,
     defines = {"Scope": scope, "Root": root, "Version": version,
                "ProductName": project.APP_TITLE,
                "Manufacturer": project.PUBLISHER,
+               "StateKey": project.STATE_KEY,
                "UpgradeCode": project.upgrade_code(scope),
                "ProductCode": project.product_code(scope, version),
                "MachinePackage": machine_package, **links, **files}

@@ -20,6 +20,8 @@ NAMES = _names()
 APP_TITLE = NAMES["APP_TITLE"]  # "Brevinor", the product's name.
 PUBLISHER = NAMES["COMPANY_NAME"]  # "Brevinor Project"
 EXE_FILE = NAMES["FILE_NAME"]  # "Tessaly.exe"
+# Where the packages keep what they remember, under HKLM or HKCU.
+STATE_KEY = f"Software\\{PUBLISHER}\\{APP_TITLE}"
 
 # The packages' upgrade codes, the same for every version: Windows
 # Installer finds the installed product by them, whatever its version and
