@@ -33,11 +33,11 @@ INSTALL_NOTE = (
     "into Program Files (x86)\\Brevinor (Program Files\\Brevinor on 32-bit "
     "Windows), or into the folder given with --install-arguments "
     "\"INSTALLFOLDER=D:\\Tools\\Brevinor\", which upgrades keep, and adds "
-    "a tessaly command: tessaly FILE shows FILE in Notepad. The folder is "
-    "made writable only by Administrators and SYSTEM, since administrators "
-    "run the Tessaly.exe in it too; as Windows Installer secures only what "
-    "it installs, give INSTALLFOLDER a new folder, under folders that users "
-    "cannot rename.")
+    "a tessaly command: tessaly FILE shows FILE in Notepad. The folder and "
+    "Tessaly.exe are made writable only by Administrators and SYSTEM, "
+    "since administrators run the Tessaly.exe in it too; as Windows "
+    "Installer secures only what it installs, give INSTALLFOLDER a new "
+    "folder, under folders that users cannot rename.")
 # msiexec's codes for done, done and a restart needed, done and a restart
 # started; an uninstall also takes "not installed" (1605) and "unknown
 # product" (1614) as done.
@@ -92,12 +92,15 @@ def nuspec(version: str, release_url: str, year: int) -> str:
 
 # Both scripts find Brevinor as Windows Installer knows it: the products
 # of the per-machine upgrade code, whatever their version, installed for
-# every user (AssignmentType 1), with the folder each was installed into.
-# RelatedProducts also lists the current user's own, advertised or
-# installed with ALLUSERS left empty, which are not Chocolatey's.
+# every user (AssignmentType 1) and installed, not only advertised
+# (ProductState 5), with the folder each was installed into.
+# RelatedProducts also lists the current user's own, installed with
+# ALLUSERS left empty, and advertised products, which have no folder and
+# are not Chocolatey's.
 FIND_PRODUCTS = f"""\
 $products = @($installer.RelatedProducts('{project.MACHINE_UPGRADE_CODE}') |
-  Where-Object {{ $installer.ProductInfo($_, 'AssignmentType') -eq '1' }})
+  Where-Object {{ $installer.ProductState($_) -eq 5 -and
+    $installer.ProductInfo($_, 'AssignmentType') -eq '1' }})
 """
 
 

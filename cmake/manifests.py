@@ -157,11 +157,11 @@ def write_scoop(out_dir: str, release_url: str, version: str,
             "of the MSI packages instead (winget install " + IDENTIFIER + ").",
         ],
     }
-    github = project.github_release(release_url)
+    github = project.github_repository(release_url)
     segment = next((part for part in release_url.split("/") if version in part),
                    None)
     if github:
-        manifest["checkver"] = {"github": project.homepage(release_url)}
+        manifest["checkver"] = {"github": github}
     elif segment:
         listing = release_url[:release_url.index("/" + segment)] + "/"
         manifest["checkver"] = {

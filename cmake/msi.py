@@ -20,15 +20,20 @@ PACKAGE_KINDS = [("", "perMachine", "HKLM"), ("-peruser", "perUser", "HKCU")]
 # Users, as under Program Files. Protected ("P"), so that they take on
 # nothing from the folders above, which on a data drive often let every
 # user change what they hold; the folder's entries pass on to the files
-# made in it. Only well-known aliases, which every Windows the packages
-# run on knows. wixl cannot write the MsiLockPermissionsEx table, so
-# msibuild adds it (Windows Installer 5.0, which the packages require).
+# made in it. OWNER RIGHTS ("OW") reads and runs only: an owner otherwise
+# keeps the right to change the DACL, and a folder that was there before
+# may be a user's. The folders above are not Windows Installer's to
+# secure. Only well-known aliases, which every Windows the packages run
+# on knows (OW from Vista on). wixl cannot write the MsiLockPermissionsEx
+# table, so msibuild adds it (Windows Installer 5.0, which the packages
+# require).
 READ_AND_RUN = "0x1200a9"  # FILE_GENERIC_READ | FILE_GENERIC_EXECUTE
 
 
 def locked_sddl(inherit: str) -> str:
     return (f"D:P(A;{inherit};FA;;;BA)(A;{inherit};FA;;;SY)"
-            f"(A;{inherit};{READ_AND_RUN};;;BU)")
+            f"(A;{inherit};{READ_AND_RUN};;;BU)"
+            f"(A;{inherit};{READ_AND_RUN};;;OW)")
 
 
 LOCKED = [("LockInstallFolder", "INSTALLFOLDER", "CreateFolder",

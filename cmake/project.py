@@ -56,12 +56,18 @@ def github_release(release_url: str):
     return github.groups() if github else None
 
 
+def github_repository(release_url: str):
+    """The page of the GitHub repository whose releases `release_url` is
+    in (any address under its releases/), or None."""
+    github = re.match(r"(https://github\.com/[^/]+/[^/]+)/releases/",
+                      release_url)
+    return github.group(1) if github else None
+
+
 def homepage(release_url: str) -> str:
     """The repository's page for a GitHub release, or else the site's."""
-    github = github_release(release_url)
-    if github:
-        return f"https://github.com/{github[0]}"
-    return re.match(r"[a-z]+://[^/]+/", release_url + "/").group(0)
+    return (github_repository(release_url) or
+            re.match(r"[a-z]+://[^/]+/", release_url + "/").group(0))
 
 
 def package_urls(release_url: str) -> dict:

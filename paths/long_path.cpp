@@ -16,6 +16,10 @@ bool IsFullPath(std::u16string_view path) {
   return drive_root || path.starts_with(u"\\\\");
 }
 
+bool StartsAtDriveRoot(std::u16string_view path) {
+  return IsFullPath(path) && path[1] == u':' && path[2] == u'\\';
+}
+
 Text ExtendedLengthPath(const Text& full_path) {
   if (full_path.size() <= kLongestPlainPath) return full_path;
   if (full_path.starts_with(kExtendedPrefix) ||
@@ -25,8 +29,7 @@ Text ExtendedLengthPath(const Text& full_path) {
   if (full_path.starts_with(u"\\\\")) {
     return u"\\\\?\\UNC" + full_path.substr(1);
   }
-  // The extended form takes a path as it is: only backslashes separate.
-  if (IsFullPath(full_path) && full_path[2] == u'\\') {
+  if (StartsAtDriveRoot(full_path)) {
     return kExtendedPrefix + full_path;
   }
   return full_path;

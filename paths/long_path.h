@@ -17,6 +17,10 @@ inline constexpr std::size_t kLongestPlainPath = 259;
 /// a UNC or device path ("\\server\share", "\\?\C:\").
 bool IsFullPath(std::u16string_view path);
 
+/// Whether `path` starts at a drive's root as Windows writes it ("C:\"),
+/// the form the extended-length prefix takes as it is.
+bool StartsAtDriveRoot(std::u16string_view path);
+
 /// The form of a full Windows path that file APIs accept past MAX_PATH
 /// characters: "\\?\C:\..." or "\\?\UNC\server\share\...". Short paths, and
 /// paths already in a device or extended form, come back as they are.

@@ -23,11 +23,14 @@ declare -A may_include=(
   [win32]="win32 text paths services"
   [main]="main app win32 services"
 )
-windows_headers='windows|shlobj|sddl|accctrl|aclapi|winternl|winbase|winnt'
+# The SDK's headers: <windows.h> and those that stand on it (win*.h,
+# sh*.h, ole*.h, obj*.h, *api.h, sddl.h, ...), in any case.
+sdk='(windows|win[a-z0-9_]*|sh[a-z]*|ole[a-z0-9]*|obj[a-z]*|[a-z0-9]*api|sddl|accctrl|commctrl|tlhelp32|ws2[a-z]*|rpc[a-z]*|ntstatus)\.h'
+include='^[[:space:]]*#[[:space:]]*include[[:space:]]*'
 broken=0
 for folder in "${!may_include[@]}"; do
-  for file in "$root/$folder"/*.h "$root/$folder"/*.cpp; do
-    [ -f "$file" ] || continue
+  [ -d "$root/$folder" ] || continue
+  while IFS= read -r -d '' file; do
     name=${file#"$root/"}
     while read -r included; do
       top=${included%%/*}
@@ -37,13 +40,13 @@ for folder in "${!may_include[@]}"; do
         *" $top "*) ;;
         *) echo "$name: includes \"$included\", from $top/, which $folder/ may not"; broken=1 ;;
       esac
-    done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+    done < <(sed -n "s/$include\"\\([^\"]*\\)\".*/\\1/p" "$file")
     if [ "$folder" != win32 ] && [ "$folder" != main ] &&
-        grep -Eq "^#include <($windows_headers)\.h>" "$file"; then
+        grep -Eiq "$include<$sdk>" "$file"; then
       echo "$name: includes a Windows header, which only win32/ and main/ may"
       broken=1
     fi
-  done
+  done < <(find "$root/$folder" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.cc' \) -print0)
 done
 [ "$broken" = 0 ] && echo "check-layers.sh: every file keeps to its folder's place"
 exit "$broken"

@@ -21,6 +21,6 @@ planted "services/ including app/" services/text.h '#include "app/mod_ascii_conv
 planted "text/ including win32/" text/utf8.cpp '#include "win32/support.h"'
 planted "win32/ including main/" win32/failure.h '#include "main/run_time.h"'
 planted "app/ including win32/" app/mod_ascii_convert.cpp '#include "win32/handles.h"'
-planted "<windows.h> in paths/" paths/long_path.cpp '#include <windows.h>'
+planted "<Windows.h> in paths/" paths/long_path.cpp '#  include <Windows.h>'
 [ "$failed" = 0 ] && echo "check_layers_test.sh: 6 passed"
 exit "$failed"

@@ -1,5 +1,5 @@
-// Who a scratch copy belongs to, and who else may open it: nobody but the
-// system.
+// Who a scratch copy belongs to, and who else may open it: the system, and
+// where a share refused the user as owner, whoever owns the copy there.
 #ifndef TESSALY_WIN32_PRIVATE_SECURITY_H_
 #define TESSALY_WIN32_PRIVATE_SECURITY_H_
 

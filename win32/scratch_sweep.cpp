@@ -45,8 +45,8 @@ Text LongFormOf(const Text& path) {
 // Removes the old copy at `path` if it is one that this program wrote and
 // nobody changed since: still read-only, not written to in `max_age`, the
 // user's own (PrivateSecurity::CountsAsUsersOwn, with `run_owner`), and of
-// one name. A file of more names is another file that
-// one of them only looks like a copy: the attribute is the file's, not the
+// one name. A file of more names may be another file, which one of its
+// names only makes look like a copy: the attribute is the file's, not the
 // name's, so clearing it would leave that file writable. Returns the
 // system's error code where it could not be looked at or removed, 0
 // otherwise; `removed` says whether it went.

@@ -61,7 +61,9 @@ UniqueModule LoadSystemLibrary(std::wstring_view name,
   path += name;
   UniqueModule module(::LoadLibraryExW(path.c_str(), nullptr, 0));
   if (!module) {
-    FailLastError(operation, FromWide(path));
+    // Read before the path's text is made, which allocates.
+    const DWORD error = ::GetLastError();
+    Fail(error, operation, FromWide(path));
   }
   return module;
 }
@@ -83,7 +85,7 @@ std::wstring ShellFolderPath(int csidl, HANDLE user_token, DWORD flags,
       flags == SHGFP_TYPE_CURRENT) {
     // Windows sets USERPROFILE from the profile's path when the user logs
     // on; it spares loading SHELL32 and the COM libraries behind it. A value
-    // that is not a full path to a folder is not trusted.
+    // that is not a folder's path from a drive's root is not trusted.
     std::wstring profile(MAX_PATH, L'\0');
     const DWORD length = ::GetEnvironmentVariableW(
         L"USERPROFILE", profile.data(), static_cast<DWORD>(profile.size()));
@@ -91,7 +93,7 @@ std::wstring ShellFolderPath(int csidl, HANDLE user_token, DWORD flags,
     const DWORD attributes = profile.empty()
                                  ? INVALID_FILE_ATTRIBUTES
                                  : ::GetFileAttributesW(profile.c_str());
-    if (IsFullPath(FromWide(profile)) &&
+    if (StartsAtDriveRoot(FromWide(profile)) &&
         attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       return profile;

@@ -15,8 +15,8 @@
 # Each check is a row of the job's summary; its output, Chocolatey's log
 # and the MSI logs (which its scripts write to %TEMP%, that is
 # %TEMP%\chocolatey while Chocolatey runs them) go to logs/, which the
-# workflow keeps when the job fails. Where the image has no Chocolatey, the rows say "not
-# run". Exits non-zero if any row failed.
+# workflow keeps when the job fails. Where the image has no Chocolatey,
+# the rows say "not run". Exits non-zero if any row failed.
 set -uo pipefail
 here=$(dirname "$0")
 # shellcheck source=summary.sh

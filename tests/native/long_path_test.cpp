@@ -8,6 +8,21 @@
 namespace tessaly::testing {
 namespace {
 
+// A program is started only by a full path; USERPROFILE, and what gets
+// the extended prefix, only in the drive form with a backslash.
+TEST(IsFullPathTest, DrivesAndSharesAreFullOnlyBackslashedDrivesStartAtRoot) {
+  for (const char16_t* full :
+       {u"C:\\x", u"c:/x", u"\\\\server\\share", u"\\\\?\\C:\\x"}) {
+    EXPECT_TRUE(IsFullPath(full)) << Printable(full);
+  }
+  for (const char16_t* relative : {u"", u"x.txt", u"C:x", u"\\x", u"..\\x"}) {
+    EXPECT_FALSE(IsFullPath(relative)) << Printable(relative);
+  }
+  EXPECT_TRUE(StartsAtDriveRoot(u"C:\\x"));
+  EXPECT_FALSE(StartsAtDriveRoot(u"C:/x"));
+  EXPECT_FALSE(StartsAtDriveRoot(u"\\\\server\\share"));
+}
+
 TEST(ExtendedLengthPathTest, OnlyLongPlainPathsGetThePrefix) {
   const Text folder(300, u'f');
   const Text long_drive = u"C:\\" + folder + u"\\x.txt";

@@ -123,8 +123,10 @@ READ_AND_RUN = 0x1200A9
 
 def folder_locked(package: str) -> list:
     """The install folder and Tessaly.exe are writable by Administrators
-    and SYSTEM alone, read and run by users, and inherit nothing; the
-    folder passes that on (MsiLockPermissionsEx)."""
+    and SYSTEM alone, read and run by users, and inherit nothing; their
+    owner, who may be a user where the folder was there before, keeps no
+    right to change the DACL (an OWNER RIGHTS entry that writes nothing);
+    the folder passes that on (MsiLockPermissionsEx)."""
     locks = {(row[1], row[2]): row[3]
              for row in rows(package, "MsiLockPermissionsEx")}
     problems = [] if ["INSTALLFOLDER", "Program"] in rows(
@@ -140,6 +142,7 @@ def folder_locked(package: str) -> list:
         writers = {sid for sid, mask in granted.items() if mask & WRITING}
         inherits = all("OI" in flags and "CI" in flags for _, flags, _, _ in aces)
         if not sddl.startswith("D:P") or writers != {"BA", "SY"} or \
+                "OW" not in granted or \
                 granted.get("BU", 0) & READ_AND_RUN != READ_AND_RUN or \
                 (target[1] == "CreateFolder" and not inherits):
             problems.append(f"{target[0]} is locked as {sddl or 'nothing'}")
